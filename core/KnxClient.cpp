@@ -1,0 +1,31 @@
+#include "core/KnxClient.h"
+
+#include <iostream>
+
+CKnxClient* g_pCurrentClient = nullptr;
+
+CKnxClient::CKnxClient() {}
+
+// Every running worker is told to stop first; the endpoints' own destructors
+// then wait for each, so the waits overlap instead of adding up.
+CKnxClient::~CKnxClient()
+{
+    for (CUdpEndpoint* endpoint : {&m_searchEndpoint, &m_controlEndpoint, &m_dataEndpoint})
+        if (endpoint->m_bRunning == 1) endpoint->Stop();
+}
+
+void CKnxClient::SetDebugLevel(int level)
+{
+    m_nDebugLevel = level;
+    if (level >= 2) std::cout << "Ostrel starts..\n";
+}
+
+void CKnxClient::Output(CString text)
+{
+    m_strLog += text;
+    if (m_pOutputWnd != nullptr) {
+        PostMessageA(m_pOutputWnd->m_hWnd, m_nOutputMsg, 0, 0);
+        return;
+    }
+    std::cout << static_cast<const char*>(text);
+}

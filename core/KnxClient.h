@@ -1,0 +1,72 @@
+// CKnxClient: the KNXnet/IP tunnelling client. Owns the search, control and
+// data endpoints, the state of one tunnelling connection, and the output
+// routine through which it and the reports of received frames speak.
+// Every operation runs on the thread that created the client.
+#pragma once
+
+#include "net/UdpEndpoint.h"
+#include "platform/afxstring.h"
+#include "platform/afxwnd.h"
+#include "platform/wintypes.h"
+
+class CRecvFrame;
+
+// Notification messages that the endpoints post to the client's window.
+enum : UINT {
+    WM_KNX_SEARCH_DATA = 2025,
+    WM_KNX_CONTROL_DATA = 2026,
+    WM_KNX_TUNNEL_DATA = 2027,
+};
+
+class CKnxClient : public CWnd {
+public:
+    CKnxClient();
+    virtual ~CKnxClient();
+
+    void SetDebugLevel(int level);
+    void Output(CString text);
+    void Open(CString localIpAddress, CString gatewayIpAddress);
+    void Connect();
+    void SendGroupValue(WORD groupAddress, int eisType, int value);
+    void Disconnect();
+    void HandleResponse(int serviceType, CRecvFrame* frame);
+    void WaitForControlResponse();
+    void Search();
+
+    // Outgoing frames: each built whole and handed to one Write.
+    void SendSearchRequest(CUdpEndpoint& endpoint, DWORD interfaceAddress);
+    void SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort, int dataPort);
+    void SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
+    void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
+    void SendTunnellingRequest(CUdpEndpoint& endpoint);
+    void SendTunnellingAck(CUdpEndpoint& endpoint);
+
+    // Incoming frames. received is the number of valid bytes in buffer;
+    // bytes beyond it read as zero.
+    int ClassifyFrame(const BYTE* buffer, int received);
+    CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType);
+
+    int m_bInitialized = 0;
+    CUdpEndpoint m_searchEndpoint;
+    CUdpEndpoint m_controlEndpoint;
+    CUdpEndpoint m_dataEndpoint;
+    int m_nChannelId = 1;
+    int m_nRecvSequence = 0;
+    int m_nSendSequence = 0;
+    CString m_strLocalIpAddress;
+    CString m_strGatewayIpAddress;
+    DWORD m_dwLocalAddress = 0;
+    int m_nDebugLevel = 0;
+    int m_nControlPort = 0;
+    int m_nDataPort = 0;
+    UINT m_nTimerId = 0;
+    CWnd* m_pOutputWnd = nullptr;
+    UINT m_nOutputMsg = 0;
+    CString m_strLog;
+    WORD m_wGroupAddress = 0;
+    int m_nEisType = 0;
+    int m_nValue = 0;
+};
+
+// The client of the command that runs now; null outside a command.
+extern CKnxClient* g_pCurrentClient;

@@ -1,0 +1,59 @@
+// CUdpEndpoint: one UDP socket served by a worker thread of its own, with a
+// send pipe (owner -> worker -> network) and a receive pipe (network ->
+// worker -> owner). All operations but OnReceive and WorkerThread belong to
+// the owner's thread; the socket is touched by the worker only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/afxstring.h"
+#include "platform/afxwnd.h"
+#include "platform/wintypes.h"
+
+class CUdpEndpoint {
+public:
+    CUdpEndpoint();
+    ~CUdpEndpoint();  // stops a running worker and waits for its end
+
+    CUdpEndpoint(const CUdpEndpoint&) = delete;
+    CUdpEndpoint& operator=(const CUdpEndpoint&) = delete;
+
+    // Starts a worker for the stored addresses. 1 when a worker was created,
+    // 0 when an address text is empty (a line says which). Waits first for
+    // an earlier worker of this endpoint to end.
+    DWORD Start(DWORD remotePort, DWORD localPort);
+    // Waits until the worker runs: 1. Returns 0 once the worker has failed
+    // (or none was started); never waits for ever.
+    DWORD WaitRunning();
+    // Asks the worker to leave; returns at once.
+    void Stop();
+    // Records owner as the window to notify, if it has a window, and the id.
+    void SetNotify(CWnd* owner, DWORD messageId);
+    // Worker thread: called once per received datagram, after its bytes
+    // went into the receive pipe. Posts m_nNotifyMsg to the owner window.
+    virtual void OnReceive();
+    // Bytes waiting in the receive pipe; 0 when none or unknown.
+    DWORD HasData();
+    // Reads at most max bytes without blocking; 0 when nothing waits.
+    int Read(BYTE* buffer, DWORD max);
+    // Puts bytes into the send pipe; returns the count the pipe took.
+    int Write(const BYTE* buffer, DWORD length);
+
+    static DWORD WorkerThread(LPVOID endpoint);
+
+    HANDLE m_hThread = nullptr;
+    DWORD m_dwThreadId = 0;
+    std::atomic<std::int32_t> m_bRunning{0};
+    std::atomic<std::int32_t> m_bStop{0};
+    CString m_strLocIpAddr;
+    CString m_strDstIpAddr;
+    int m_nLocPort = 0;
+    int m_nDstPort = 0;
+    CWnd* m_pOwnerWnd = nullptr;
+    DWORD m_nNotifyMsg = 0;
+    HANDLE m_hRxPipeWrite = nullptr;
+    HANDLE m_hRxPipeRead = nullptr;
+    HANDLE m_hTxPipeWrite = nullptr;
+    HANDLE m_hTxPipeRead = nullptr;
+};

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks, builds Kelvane and runs every test:
+# once in a plain build, once with AddressSanitizer and UndefinedBehaviorSanitizer,
+# the threaded tests once more with ThreadSanitizer, and the fuzz target briefly.
+# Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+command -v cmake >/dev/null || missing+=(cmake)
+command -v g++ >/dev/null || missing+=(g++)
+command -v make >/dev/null || missing+=(make)
+[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+command -v ip >/dev/null || missing+=(iproute2)
+command -v knxd >/dev/null || missing+=(knxd)
+command -v knxtool >/dev/null || missing+=(knxd-tools)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  # knxd's package tries to start its service; there is none to start here.
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build_and_test() {  # folder, ctest filter (may be empty), extra cmake args...
+  local dir=$1 filter=$2; shift 2
+  cmake -S . -B "$dir" -DKELVANE_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  if [ -n "$filter" ]; then
+    ctest --test-dir "$dir" --output-on-failure -R "$filter"
+  else
+    ctest --test-dir "$dir" --output-on-failure
+  fi
+}
+
+echo "== plain build"
+build_and_test build ""
+
+echo "== address and undefined-behaviour sanitizers"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  build_and_test build-asan "" -DKELVANE_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+
+echo "== thread sanitizer (threaded tests)"
+TSAN_OPTIONS=halt_on_error=1 \
+  build_and_test build-tsan 'Endpoint|Window|MessageQueue|Timer' -DKELVANE_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "== fuzzing"
+  scripts/fuzz.sh
+fi
