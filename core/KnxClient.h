@@ -66,6 +66,9 @@ public:
     WORD m_wGroupAddress = 0;
     int m_nEisType = 0;
     int m_nValue = 0;
+
+private:
+    void PollForFrame(CUdpEndpoint& endpoint, void (CKnxClient::*handler)(int, CRecvFrame*));
 };
 
 // The client of the command that runs now; null outside a command.
