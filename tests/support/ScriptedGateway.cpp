@@ -1,0 +1,147 @@
+#include "tests/support/ScriptedGateway.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+
+ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
+    : m_script(std::move(script))
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    m_wakeRead = fds[0];
+    m_wakeWrite = fds[1];
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return;
+    int one = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<uint16_t>(port));
+    local.sin_addr.s_addr = inet_addr(address.c_str());
+    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        perror("scripted gateway bind");
+        close(s);
+        return;
+    }
+    m_socket = s;
+    m_thread = std::thread(&ScriptedGateway::Serve, this);
+}
+
+ScriptedGateway::~ScriptedGateway()
+{
+    if (m_thread.joinable()) {
+        char b = 0;
+        (void)!write(m_wakeWrite, &b, 1);
+        m_thread.join();
+    }
+    if (m_socket >= 0) close(m_socket);
+    if (m_wakeRead >= 0) close(m_wakeRead);
+    if (m_wakeWrite >= 0) close(m_wakeWrite);
+}
+
+void ScriptedGateway::Serve()
+{
+    for (;;) {
+        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        if (poll(fds, 2, 1000) < 0) continue;
+        if (fds[1].revents != 0) return;
+        if ((fds[0].revents & POLLIN) == 0) continue;
+        Datagram d{Bytes(65536), {}};
+        socklen_t fromLength = sizeof d.from;
+        ssize_t n = recvfrom(m_socket, d.bytes.data(), d.bytes.size(), 0,
+                             reinterpret_cast<sockaddr*>(&d.from), &fromLength);
+        if (n < 0) continue;
+        d.bytes.resize(static_cast<size_t>(n));
+        std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_received.push_back(d);
+        }
+        m_changed.notify_all();
+        for (const Bytes& answer : answers) SendTo(answer, d.from);
+    }
+}
+
+bool ScriptedGateway::WaitFor(size_t count, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_received.size() >= count; });
+}
+
+std::vector<Datagram> ScriptedGateway::Received()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
+{
+    sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
+{
+    return [channel](const Bytes& request) -> std::vector<Bytes> {
+        switch (ServiceType(request)) {
+        case 0x0205: return {ConnectResponse(channel, 0)};
+        case 0x0420: return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
+        case 0x0209: return {DisconnectResponse(channel)};
+        default: return {};
+        }
+    };
+}
+
+ScriptedGateway::Script ScriptedGateway::Silent()
+{
+    return [](const Bytes&) { return std::vector<Bytes>(); };
+}
+
+std::uint16_t ServiceType(const Bytes& frame)
+{
+    return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
+}
+
+Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
+{
+    // Header, channel, status, data endpoint HPAI 127.0.0.9:3671, CRD for a tunnel to 1.1.250.
+    return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01, 127, 0, 0, 9,
+            0x0E, 0x57, 0x04, 0x04, 0x11, 0xFA};
+}
+
+Bytes DisconnectResponse(std::uint8_t channel)
+{
+    return {0x06, 0x10, 0x02, 0x0A, 0x00, 0x08, channel, 0x00};
+}
+
+Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
+{
+    return {0x06, 0x10, 0x04, 0x21, 0x00, 0x0A, 0x04, channel, sequence, 0x00};
+}
+
+Bytes ParseHex(const std::string& hex)
+{
+    Bytes out;
+    std::istringstream in(hex);
+    unsigned value;
+    while (in >> std::hex >> value) out.push_back(static_cast<std::uint8_t>(value));
+    return out;
+}
+
+std::string HexOf(const Bytes& bytes)
+{
+    std::string out;
+    char piece[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        snprintf(piece, sizeof piece, i ? " %02X" : "%02X", bytes[i]);
+        out += piece;
+    }
+    return out;
+}

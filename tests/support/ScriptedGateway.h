@@ -1,0 +1,63 @@
+// A KNXnet/IP gateway stand-in for tests: one UDP socket on a loopback
+// address, served by its own thread, that records every datagram and answers
+// each with what the test's script returns. Every wait is bounded.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Datagram {
+    Bytes bytes;
+    sockaddr_in from;
+};
+
+class ScriptedGateway {
+public:
+    // Answers: the datagrams to send back to the sender of request.
+    using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
+
+    ScriptedGateway(const std::string& address, int port, Script script);
+    ~ScriptedGateway();
+
+    bool ok() const { return m_socket >= 0; }
+    // Waits at most timeoutMs for count datagrams in all; true when they came.
+    bool WaitFor(size_t count, int timeoutMs);
+    std::vector<Datagram> Received();
+    // Sends bytes from the gateway's socket to the given peer.
+    void SendTo(const Bytes& bytes, const sockaddr_in& to);
+
+    // A gateway that answers CONNECT, TUNNELLING and DISCONNECT requests the
+    // way a well-behaved one does, with the given channel id.
+    static Script Polite(std::uint8_t channel);
+    // One that never answers.
+    static Script Silent();
+
+private:
+    void Serve();
+
+    int m_socket = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    Script m_script;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Datagram> m_received;
+    std::thread m_thread;
+};
+
+// Frame helpers for scripts and expectations.
+std::uint16_t ServiceType(const Bytes& frame);
+Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
+Bytes DisconnectResponse(std::uint8_t channel);
+Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence);
+Bytes ParseHex(const std::string& hex);  // "06 10 02 01" -> bytes
+std::string HexOf(const Bytes& bytes);    // bytes -> "06 10 02 01"
