@@ -1,0 +1,59 @@
+// Kernel services the program uses: anonymous pipes, threads and Sleep.
+// A HANDLE stands for one pipe end or one thread; null means none. Each
+// handle is released with CloseHandle by whoever created it.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/wintypes.h"
+
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
+
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+
+// Makes an anonymous byte-stream pipe; neither end survives exec. The size
+// hint is ignored (the system's default capacity is used). FALSE and both
+// handles null when the system refuses.
+BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attributes, DWORD size);
+
+// Bytes waiting in a pipe's read end, without removing any. Only the count
+// in *totalBytesAvail is supported; buffer must be null and size 0. FALSE
+// when the handle is no pipe end or the system cannot say.
+BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead,
+                   LPDWORD totalBytesAvail, LPDWORD bytesLeftThisMessage);
+
+// One read from a pipe end: blocks until at least one byte waits, then takes
+// up to toRead. FALSE (and 0 read) on failure or when every writer is gone.
+// Any thread may call it.
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID overlapped);
+
+// Writes all bytes, waiting while the pipe is full. FALSE when the pipe
+// fails, e.g. its read end is closed; *bytesWritten then holds what went in.
+// Never raises a signal.
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID overlapped);
+
+// Releases a pipe end or a thread handle. Closing a thread handle does not
+// end the thread; it only gives up the right to wait for it.
+BOOL CloseHandle(HANDLE object);
+
+// Starts start(parameter) on a new thread at once. Attributes, stack size
+// and flags must be null/0. Returns the thread's handle (id in *threadId
+// when given), or null when no thread could be made.
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
+
+// Waits until a thread has ended, at most milliseconds (INFINITE: no
+// bound). WAIT_OBJECT_0 when it has ended, WAIT_TIMEOUT when not yet,
+// WAIT_FAILED for a handle that is no thread.
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+
+// Suspends the calling thread for the given real time.
+void Sleep(DWORD milliseconds);
+
+// The descriptor behind a pipe end, so that a worker can wait on it beside
+// its socket; -1 for null or a handle that is no pipe end.
+int PipeDescriptor(HANDLE pipe);
