@@ -1,0 +1,84 @@
+// Received KNXnet/IP frames. CKnxClient::CreateFrame makes one object per
+// datagram; its user calls Report, reads what it needs from m_body and
+// deletes it at once. Main thread only.
+#pragma once
+
+#include "knxnetip/FrameLayout.h"
+#include "platform/afxstring.h"
+#include "platform/wintypes.h"
+
+class CKnxClient;
+
+class CRecvFrame {
+public:
+    CRecvFrame() = default;
+    // Users delete frames through this base.
+    virtual ~CRecvFrame() = default;
+
+    CRecvFrame(const CRecvFrame&) = delete;
+    CRecvFrame& operator=(const CRecvFrame&) = delete;
+
+    // Writes the frame's console text through m_pClient's Output; nothing
+    // when m_pClient is null.
+    virtual void Report() = 0;
+
+    // Stores length (the header's total length, unchecked) in m_nLength and
+    // copies the bytes from frame offset 6 on: at most available of them
+    // and at most the size of m_body. The rest of m_body reads as zero.
+    void SetBody(const BYTE* body, DWORD length, int available);
+
+    DWORD m_nLength = 0;
+    BYTE m_body[knxnetip::kBodySize] = {};
+    CKnxClient* m_pClient = nullptr;
+
+protected:
+    // Frame byte offset (counted from the header) as read from m_body.
+    BYTE FrameByte(int offset) const { return m_body[offset - knxnetip::kHeaderSize]; }
+    const BYTE* FrameBytes(int offset) const { return m_body + offset - knxnetip::kHeaderSize; }
+
+    void Print(CString text);
+    void Print(const char* format, const char* text);
+    void Print(const char* format, int value);
+};
+
+class CSearchResponse : public CRecvFrame {
+public:
+    void Report() override;
+};
+
+class CConnectResponse : public CRecvFrame {
+public:
+    void Report() override;
+};
+
+class CConnStateResponse : public CRecvFrame {
+public:
+    void Report() override {}
+};
+
+class CDisconnectResponse : public CRecvFrame {
+public:
+    void Report() override;
+};
+
+// Its Report also decodes the cEMI frame into the fields below; they are
+// valid only after a Report of a frame whose total length is above 10.
+class CTunnelRequest : public CRecvFrame {
+public:
+    void Report() override;
+
+    BYTE m_nMessageCode = 0;
+    WORD m_wSource = 0;
+    WORD m_wDestination = 0;
+    int m_nDataLength = 0;
+    BYTE m_data[16] = {};
+
+private:
+    void Decode();
+    CString ValueText() const;
+};
+
+class CTunnelAck : public CRecvFrame {
+public:
+    void Report() override {}
+};
