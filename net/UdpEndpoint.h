@@ -56,4 +56,18 @@ public:
     HANDLE m_hRxPipeRead = nullptr;
     HANDLE m_hTxPipeWrite = nullptr;
     HANDLE m_hTxPipeRead = nullptr;
+
+private:
+    // Asks the current worker, if any, to leave, waits for its end and
+    // releases its handle. discardReceived empties the receive pipe while
+    // waiting, so that a worker blocked on a full pipe can finish.
+    void EndWorker(bool discardReceived);
+    // Worker side (sockets are plain descriptors here): a bound socket, or
+    // -1 after reporting why not; then the loop that serves it.
+    int OpenSocket();
+    void RunLoop(int s);
+    void ReceiveOne(int s, BYTE* buffer);
+    void SendOne(int s, BYTE* buffer);
+
+    int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
 };

@@ -1,10 +1,13 @@
 // Windows Sockets names over the POSIX socket calls. The socket functions
-// themselves (socket, bind, select, sendto, ...) are the system's; what the
-// original platform does differently is supplied here.
+// themselves (socket, bind, poll, sendto, ...) are the system's; what the
+// original platform does differently is supplied here. poll rather than
+// select: it can wait on a socket and a pipe together, whatever their
+// descriptor numbers.
 #pragma once
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 
