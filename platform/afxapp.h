@@ -1,0 +1,64 @@
+// The window framework's application object and start-up calls, for a
+// console process. There is no GUI: a message box is written to standard
+// error and answered as if OK had been pressed.
+#pragma once
+
+#include "platform/afxstring.h"
+#include "platform/wintypes.h"
+
+struct WSAData;
+
+#define MB_OK 0x00000000u
+#define IDOK 1
+
+// The application object. Constructing one makes it the process's current
+// application; at most one exists. Without a name it takes the program's
+// module name when AfxWinInit runs, and that name is the message boxes'
+// caption.
+class CWinApp {
+public:
+    explicit CWinApp(LPCTSTR appName = nullptr);
+    virtual ~CWinApp();
+
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    CString m_strAppName;  // empty until AfxWinInit when constructed without a name
+    HINSTANCE m_hInstance = nullptr;
+    LPSTR m_lpCmdLine = nullptr;
+    int m_nCmdShow = 0;
+};
+
+// Handle of the program's own module when name is null; null for any other
+// name (the program loads no modules of its own).
+HMODULE GetModuleHandleA(LPCSTR name);
+
+// The process's command line as one text: the arguments separated by blanks,
+// those holding a blank or tab in double quotes. The text lives as long as
+// the process.
+LPSTR GetCommandLineA();
+
+// Initialises the framework for this process and hands the start-up values
+// to the current application object, if there is one. TRUE on success.
+// Main thread, once, before any other framework call.
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);
+
+// Initialises the framework's socket support; wsaData may be null. POSIX
+// sockets need no start-up, so this succeeds unless a test makes it fail.
+BOOL AfxSocketInit(WSAData* wsaData = nullptr);
+
+// Shows text as a modal box: writes "<caption>: <text>" and a line feed to
+// standard error, where the caption is the application's name. Returns
+// IDOK. type and helpId are accepted and have no effect.
+int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+// The same with the text of string resource promptId (empty when the table
+// has no such id).
+int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
+
+// Fault seam for tests: while a flag is set, its call fails. The program
+// itself never sets them.
+struct AfxFaults {
+    BOOL bFailWinInit = FALSE;
+    BOOL bFailSocketInit = FALSE;
+};
+extern AfxFaults g_afxFaults;
