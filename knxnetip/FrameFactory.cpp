@@ -1,0 +1,82 @@
+// Classification of received datagrams and the factory of frame objects.
+#include <algorithm>
+#include <new>
+
+#include "core/KnxClient.h"
+#include "knxnetip/FrameLayout.h"
+#include "knxnetip/RecvFrame.h"
+
+using namespace knxnetip;
+
+namespace {
+
+// Bytes of the receive buffer that hold the datagram; never more than the
+// buffer the callers read into.
+int ValidBytes(const BYTE* buffer, int received)
+{
+    return buffer == nullptr ? 0 : std::clamp(received, 0, kReceiveBufferSize);
+}
+
+// Byte of the datagram; anything past its end reads as zero, so a short
+// frame never shows an earlier datagram's bytes.
+int ByteAt(const BYTE* buffer, int valid, int offset)
+{
+    return offset < valid ? buffer[offset] : 0;
+}
+
+int WordAt(const BYTE* buffer, int valid, int offset)
+{
+    return ByteAt(buffer, valid, offset) << 8 | ByteAt(buffer, valid, offset + 1);
+}
+
+bool IsKnownService(int code)
+{
+    switch (code) {
+    case kSearchRequest: case kSearchResponse: case kDescriptionRequest:
+    case kDescriptionResponse: case kConnectRequest: case kConnectResponse:
+    case kConnStateRequest: case kConnStateResponse: case kDisconnectRequest:
+    case kDisconnectResponse: case kDeviceConfigRequest: case kDeviceConfigAck:
+    case kTunnellingRequest: case kTunnellingAck: case kRoutingIndication:
+        return true;
+    default:
+        return false;
+    }
+}
+
+CRecvFrame* NewFrame(int serviceType)
+{
+    switch (serviceType) {
+    case kSearchResponse: return new (std::nothrow) CSearchResponse;
+    case kConnectResponse: return new (std::nothrow) CConnectResponse;
+    case kConnStateResponse: return new (std::nothrow) CConnStateResponse;
+    case kDisconnectResponse: return new (std::nothrow) CDisconnectResponse;
+    case kTunnellingRequest: return new (std::nothrow) CTunnelRequest;
+    case kTunnellingAck: return new (std::nothrow) CTunnelAck;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+int CKnxClient::ClassifyFrame(const BYTE* buffer, int received)
+{
+    const int valid = ValidBytes(buffer, received);
+    if (ByteAt(buffer, valid, kOffHeaderLength) != kHeaderLength) return 0;
+    if (ByteAt(buffer, valid, kOffVersion) != kProtocolVersion) return 0;
+    const int code = WordAt(buffer, valid, kOffServiceType);
+    return IsKnownService(code) ? code : 0;
+}
+
+CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int serviceType)
+{
+    CRecvFrame* frame = NewFrame(serviceType);
+    if (frame == nullptr) return nullptr;
+    const int valid = ValidBytes(buffer, received);
+    const DWORD length = static_cast<DWORD>(WordAt(buffer, valid, kOffTotalLength));
+    if (valid > kHeaderSize)
+        frame->SetBody(buffer + kHeaderSize, length, valid - kHeaderSize);
+    else
+        frame->SetBody(nullptr, length, 0);
+    frame->m_pClient = this;
+    return frame;
+}
