@@ -1,0 +1,405 @@
+// The endpoint over loopback against a plain socket peer. Every wait is
+// bounded; a call that should return but hangs aborts the run.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/UdpEndpoint.h"
+#include "platform/winbase.h"
+#include "platform/wsock.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes Pattern(size_t length, BYTE seed) {
+    Bytes bytes(length);
+    for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<BYTE>(seed + i * 7);
+    return bytes;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+// Runs a call that must return; a hang would otherwise stall the suite.
+void ReturnsWithin(int timeoutMs, const char* what, const std::function<void()>& call) {
+    std::atomic<bool> done{false};
+    std::thread runner([&] { call(); done = true; });
+    for (int waited = 0; waited < timeoutMs && !done; waited += 5) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!done) {
+        fprintf(stderr, "%s did not return within %d ms\n", what, timeoutMs);
+        std::abort();
+    }
+    runner.join();
+}
+
+// A plain UDP socket on 127.0.0.1 with a port the system chose.
+class Peer {
+public:
+    Peer() {
+        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = Loopback(0);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~Peer() { close(m_fd); }
+
+    int port() const { return m_port; }
+
+    void SendTo(int port, const Bytes& bytes) {
+        sockaddr_in to = Loopback(port);
+        sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+
+    // One datagram, or false when none came within the time.
+    bool Receive(Bytes& bytes, int timeoutMs = 3000, int* fromPort = nullptr) {
+        pollfd wait = {m_fd, POLLIN, 0};
+        if (poll(&wait, 1, timeoutMs) != 1) return false;
+        bytes.resize(65536);
+        sockaddr_in from;
+        socklen_t length = sizeof from;
+        const ssize_t got = recvfrom(m_fd, bytes.data(), bytes.size(), 0,
+                                     reinterpret_cast<sockaddr*>(&from), &length);
+        if (got < 0) return false;
+        bytes.resize(static_cast<size_t>(got));
+        if (fromPort) *fromPort = ntohs(from.sin_port);
+        return true;
+    }
+
+private:
+    static sockaddr_in Loopback(int port) {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
+    }
+
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// Counts notifications. Its destructor ends the worker itself, since the
+// worker calls OnReceive through this object until it has ended.
+class CountingEndpoint : public CUdpEndpoint {
+public:
+    ~CountingEndpoint() {
+        Stop();
+        if (m_hThread) WaitForSingleObject(m_hThread, INFINITE);
+    }
+    void OnReceive() override { ++m_received; }
+    std::atomic<int> m_received{0};
+};
+
+class EndpointLoopback : public ::testing::Test {
+protected:
+    void StartAgainst(CUdpEndpoint& endpoint, int remotePort) {
+        endpoint.m_strLocIpAddr = "127.0.0.1";
+        endpoint.m_strDstIpAddr = "127.0.0.1";
+        ASSERT_EQ(1u, endpoint.Start(static_cast<DWORD>(remotePort), 0));
+        DWORD running = 0;
+        ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
+        ASSERT_EQ(1u, running);
+    }
+
+    void StopAndWaitForEnd(CUdpEndpoint& endpoint) {
+        endpoint.Stop();
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(endpoint.m_hThread, 3000));
+    }
+
+    Peer m_peer;
+    CountingEndpoint m_endpoint;
+};
+
+TEST_F(EndpointLoopback, DatagramsTravelBothWaysFromTheBoundPort) {
+    StartAgainst(m_endpoint, m_peer.port());
+    ASSERT_NE(0, m_endpoint.m_nLocPort);
+
+    const Bytes request = Pattern(26, 1);
+    ASSERT_EQ(26, m_endpoint.Write(request.data(), 26));
+    Bytes got;
+    int fromPort = 0;
+    ASSERT_TRUE(m_peer.Receive(got, 3000, &fromPort));
+    EXPECT_EQ(request, got);
+    EXPECT_EQ(m_endpoint.m_nLocPort, fromPort);
+
+    const Bytes answer = Pattern(21, 9);
+    m_peer.SendTo(m_endpoint.m_nLocPort, answer);
+    ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 21; }));
+    Bytes read(1024);
+    ASSERT_EQ(21, m_endpoint.Read(read.data(), 1024));
+    read.resize(21);
+    EXPECT_EQ(answer, read);
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 1; }));
+    EXPECT_EQ(0, m_endpoint.Read(read.data(), 1024));
+}
+
+TEST_F(EndpointLoopback, AcceptsDatagramsFromAnySender) {
+    StartAgainst(m_endpoint, m_peer.port());
+    Peer stranger;
+    stranger.SendTo(m_endpoint.m_nLocPort, Pattern(5, 3));
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 5; }));
+}
+
+TEST_F(EndpointLoopback, ReadJoinsWaitingDatagramsAndLeavesTheRest) {
+    StartAgainst(m_endpoint, m_peer.port());
+    const Bytes first = Pattern(26, 1), second = Pattern(21, 100);
+    Bytes both = first;
+    both.insert(both.end(), second.begin(), second.end());
+
+    struct Case {
+        DWORD max;
+        int expectRead;
+        DWORD expectLeft;
+    };
+    for (const Case& c : {Case{1024, 47, 0}, Case{30, 30, 17}}) {
+        SCOPED_TRACE("max " + std::to_string(c.max));
+        m_peer.SendTo(m_endpoint.m_nLocPort, first);
+        m_peer.SendTo(m_endpoint.m_nLocPort, second);
+        ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 47; }));
+        Bytes read(1024);
+        ASSERT_EQ(c.expectRead, m_endpoint.Read(read.data(), c.max));
+        EXPECT_EQ(c.expectLeft, m_endpoint.HasData());
+        read.resize(static_cast<size_t>(c.expectRead));
+        EXPECT_EQ(Bytes(both.begin(), both.begin() + c.expectRead), read);
+        Bytes rest(1024);
+        ASSERT_EQ(static_cast<int>(c.expectLeft), m_endpoint.Read(rest.data(), 1024));
+        rest.resize(c.expectLeft);
+        EXPECT_EQ(Bytes(both.begin() + c.expectRead, both.end()), rest);
+    }
+}
+
+TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn) {
+    StartAgainst(m_endpoint, m_peer.port());
+    m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(5000, 0));
+    m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(4096, 1));  // the largest that passes
+    const Bytes small = Pattern(10, 2);
+    m_peer.SendTo(m_endpoint.m_nLocPort, small);
+    ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 4106; }));
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 2; }));
+    Bytes read(8192);
+    ASSERT_EQ(4106, m_endpoint.Read(read.data(), 8192));
+    EXPECT_EQ(small, Bytes(read.begin() + 4096, read.begin() + 4106));
+    EXPECT_EQ(1, m_endpoint.m_bRunning.load());
+}
+
+TEST_F(EndpointLoopback, LargeWriteLeavesInChunksOf1500) {
+    StartAgainst(m_endpoint, m_peer.port());
+    const Bytes data = Pattern(2000, 5);
+    ASSERT_EQ(2000, m_endpoint.Write(data.data(), 2000));
+    Bytes first, second;
+    ASSERT_TRUE(m_peer.Receive(first));
+    ASSERT_TRUE(m_peer.Receive(second));
+    EXPECT_EQ(Bytes(data.begin(), data.begin() + 1500), first);
+    EXPECT_EQ(Bytes(data.begin() + 1500, data.end()), second);
+}
+
+TEST_F(EndpointLoopback, DataWrittenJustBeforeStopIsSentOnce) {
+    StartAgainst(m_endpoint, m_peer.port());
+    const Bytes data = Pattern(12, 4);
+    m_endpoint.Write(data.data(), 12);
+    StopAndWaitForEnd(m_endpoint);
+    EXPECT_EQ(0, m_endpoint.m_bRunning.load());
+    Bytes got;
+    ASSERT_TRUE(m_peer.Receive(got));
+    EXPECT_EQ(data, got);
+    EXPECT_FALSE(m_peer.Receive(got, 300));
+}
+
+TEST_F(EndpointLoopback, StopAndRestartKeepThePipesContents) {
+    StartAgainst(m_endpoint, m_peer.port());
+    const Bytes received = Pattern(8, 50);
+    m_peer.SendTo(m_endpoint.m_nLocPort, received);
+    ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 8; }));
+    StopAndWaitForEnd(m_endpoint);
+
+    const Bytes queued = Pattern(6, 60);
+    m_endpoint.Write(queued.data(), 6);  // no worker: stays in the send pipe
+    StartAgainst(m_endpoint, m_peer.port());
+    Bytes got;
+    ASSERT_TRUE(m_peer.Receive(got));
+    EXPECT_EQ(queued, got);
+    Bytes read(1024);
+    ASSERT_EQ(8, m_endpoint.Read(read.data(), 1024));
+    read.resize(8);
+    EXPECT_EQ(received, read);
+}
+
+TEST_F(EndpointLoopback, RestartRightAfterStopLeavesOneWorker) {
+    // A restart 100 ms after Stop comes before the old worker's wait ends.
+    StartAgainst(m_endpoint, m_peer.port());
+    m_endpoint.Stop();
+    Sleep(100);
+    StartAgainst(m_endpoint, m_peer.port());
+    for (int i = 0; i < 20; ++i) m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(3, static_cast<BYTE>(i)));
+    ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 60; }));
+    EXPECT_EQ(1, m_endpoint.m_bRunning.load());
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 20; }));
+}
+
+TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop) {
+    StartAgainst(m_endpoint, m_peer.port());
+    std::atomic<bool> flooding{true};
+    Peer flooder;
+    const int port = m_endpoint.m_nLocPort;
+    std::thread flood([&] {
+        while (flooding) {
+            flooder.SendTo(port, Pattern(4, 0));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    Bytes scrap(65536);
+    while (m_endpoint.Read(scrap.data(), 65536) > 0) {
+    }
+    const Bytes data = Pattern(9, 1);
+    m_endpoint.Write(data.data(), 9);
+    Bytes got;
+    const bool sent = m_peer.Receive(got, 1000);
+    m_endpoint.Stop();
+    const bool ended = WaitForSingleObject(m_endpoint.m_hThread, 1000) == WAIT_OBJECT_0;
+    flooding = false;
+    flood.join();
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(data, got);
+    EXPECT_TRUE(ended);
+}
+
+TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn) {
+    testing::internal::CaptureStdout();
+    StartAgainst(m_endpoint, 0);  // port 0 cannot be sent to
+    const Bytes data = Pattern(5, 0);
+    m_endpoint.Write(data.data(), 5);
+    Peer stranger;
+    stranger.SendTo(m_endpoint.m_nLocPort, data);
+    const bool stillReceives = WaitUntil([&] { return m_endpoint.HasData() == 5; });
+    StopAndWaitForEnd(m_endpoint);
+    EXPECT_EQ("*** Error: WSAEINVAL        \n+   IP 127.0.0.1:0\n+   send 5/-1 bytes\n",
+              testing::internal::GetCapturedStdout());
+    EXPECT_TRUE(stillReceives);
+}
+
+TEST(EndpointStart, RefusedWithoutAddressTexts) {
+    struct Case {
+        const char* local;
+        const char* remote;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"", "", "UTC error: no LocIpAddr\n"},
+        {"", "127.0.0.1", "UTC error: no LocIpAddr\n"},
+        {"127.0.0.1", "", "UTC error: no DstIpAddr\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("local '") + c.local + "' remote '" + c.remote + "'");
+        CUdpEndpoint endpoint;
+        endpoint.m_strLocIpAddr = c.local;
+        endpoint.m_strDstIpAddr = c.remote;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(0u, endpoint.Start(3671, 1234));
+        EXPECT_EQ(c.line, testing::internal::GetCapturedStdout());
+        EXPECT_EQ(3671, endpoint.m_nDstPort);
+        EXPECT_EQ(1234, endpoint.m_nLocPort);
+        DWORD running = 1;
+        ReturnsWithin(1000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
+        EXPECT_EQ(0u, running);
+    }
+}
+
+TEST(EndpointStart, BindOnForeignAddressIsReportedAndWaitRunningReturns) {
+    CUdpEndpoint endpoint;
+    endpoint.m_strLocIpAddr = "192.0.2.1";  // documentation range: never this host's
+    endpoint.m_strDstIpAddr = "127.0.0.1";
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(1u, endpoint.Start(3671, 0));
+    DWORD running = 1;
+    ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
+    EXPECT_EQ("error bind WSAEADDRNOTAVAIL \n", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(0u, running);
+    EXPECT_EQ(0, endpoint.m_bRunning.load());
+}
+
+TEST(EndpointLifetime, DestroyedWhileRunning) {
+    Peer peer;
+    std::optional<CUdpEndpoint> endpoint;
+    endpoint.emplace();
+    endpoint->m_strLocIpAddr = "127.0.0.1";
+    endpoint->m_strDstIpAddr = "127.0.0.1";
+    ASSERT_EQ(1u, endpoint->Start(static_cast<DWORD>(peer.port()), 0));
+    ASSERT_EQ(1u, endpoint->WaitRunning());
+    ReturnsWithin(3000, "destruction", [&] { endpoint.reset(); });
+}
+
+TEST(EndpointLifetime, DestroyedWhileTheWorkerWaitsOnAFullReceivePipe) {
+    Peer peer;
+    std::optional<CUdpEndpoint> endpoint;
+    endpoint.emplace();
+    endpoint->m_strLocIpAddr = "127.0.0.1";
+    endpoint->m_strDstIpAddr = "127.0.0.1";
+    ASSERT_EQ(1u, endpoint->Start(static_cast<DWORD>(peer.port()), 0));
+    ASSERT_EQ(1u, endpoint->WaitRunning());
+    const Bytes chunk = Pattern(4000, 0);
+    // Far more than a pipe holds; nobody reads.
+    for (int i = 0; i < 40; ++i) peer.SendTo(endpoint->m_nLocPort, chunk);
+    WaitUntil([&] { return endpoint->HasData() >= 60000; });
+    ReturnsWithin(3000, "destruction", [&] { endpoint.reset(); });
+}
+
+TEST(EndpointNotify, OnlyAnOwnerWithAWindowIsKept) {
+    CWnd windowless, windowed;
+    windowed.m_hWnd = reinterpret_cast<HWND>(&windowed);  // never posted to here
+    CUdpEndpoint endpoint;
+
+    endpoint.SetNotify(&windowless, 2025);
+    EXPECT_EQ(nullptr, endpoint.m_pOwnerWnd);
+    EXPECT_EQ(2025u, endpoint.m_nNotifyMsg);
+
+    endpoint.SetNotify(&windowed, 2026);
+    endpoint.SetNotify(&windowless, 2027);
+    EXPECT_EQ(&windowed, endpoint.m_pOwnerWnd);
+    EXPECT_EQ(2027u, endpoint.m_nNotifyMsg);
+}
+
+TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork) {
+    g_wsockFaults.bFailStartup = TRUE;
+    testing::internal::CaptureStderr();
+    CUdpEndpoint endpoint;
+    const std::string box = testing::internal::GetCapturedStderr();
+    g_wsockFaults.bFailStartup = FALSE;
+    EXPECT_NE(std::string::npos, box.find("CLIENT cannot initialize WinSock")) << box;
+
+    EXPECT_EQ(nullptr, endpoint.m_hRxPipeRead);
+    EXPECT_EQ(nullptr, endpoint.m_hTxPipeWrite);
+    endpoint.m_strLocIpAddr = "127.0.0.1";
+    endpoint.m_strDstIpAddr = "127.0.0.1";
+    BYTE buffer[8] = {1, 2, 3};
+    EXPECT_EQ(0u, endpoint.Start(3671, 0));
+    EXPECT_EQ(0u, endpoint.WaitRunning());
+    EXPECT_EQ(0, endpoint.Write(buffer, 3));
+    EXPECT_EQ(0u, endpoint.HasData());
+    EXPECT_EQ(0, endpoint.Read(buffer, 8));
+}
+
+}  // namespace

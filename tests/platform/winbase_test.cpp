@@ -1,0 +1,150 @@
+// Pipes and threads of the kernel stand-ins: what the endpoint and the frame
+// tests rely on, and the failures that must not take the process down.
+#include <dirent.h>
+#include <fcntl.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/winbase.h"
+
+namespace {
+
+struct Pipe {
+    Pipe() { EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0)); }
+    ~Pipe() {
+        if (read) CloseHandle(read);
+        if (write) CloseHandle(write);
+    }
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+};
+
+DWORD Waiting(HANDLE pipe) {
+    DWORD waiting = 12345;
+    EXPECT_TRUE(PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr));
+    return waiting;
+}
+
+int ThreadCount() {
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks)) {
+            if (entry->d_name[0] != '.') ++count;
+        }
+        closedir(tasks);
+    }
+    return count;
+}
+
+TEST(WinbasePipe, IsAByteStreamThatReadsWhatWaits) {
+    Pipe pipe;
+    EXPECT_EQ(0u, Waiting(pipe.read));
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(pipe.write, "abcde", 5, &done, nullptr));
+    ASSERT_TRUE(WriteFile(pipe.write, "fgh", 3, &done, nullptr));
+    EXPECT_EQ(3u, done);
+    EXPECT_EQ(8u, Waiting(pipe.read));
+
+    char buffer[16] = {};
+    ASSERT_TRUE(ReadFile(pipe.read, buffer, 6, &done, nullptr));
+    EXPECT_EQ(6u, done);
+    EXPECT_EQ("abcdef", std::string(buffer, 6));
+    EXPECT_EQ(2u, Waiting(pipe.read));
+    ASSERT_TRUE(ReadFile(pipe.read, buffer, 16, &done, nullptr));
+    EXPECT_EQ("gh", std::string(buffer, done));
+}
+
+TEST(WinbasePipe, EndsAreNotInheritedAcrossExec) {
+    Pipe pipe;
+    for (HANDLE end : {pipe.read, pipe.write}) {
+        const int flags = fcntl(PipeDescriptor(end), F_GETFD);
+        EXPECT_TRUE(flags >= 0 && (flags & FD_CLOEXEC));
+    }
+}
+
+TEST(WinbasePipe, WriteWithoutReaderFailsInsteadOfKillingTheProcess) {
+    Pipe pipe;
+    CloseHandle(pipe.read);
+    pipe.read = nullptr;
+    DWORD done = 99;
+    EXPECT_FALSE(WriteFile(pipe.write, "x", 1, &done, nullptr));
+    EXPECT_EQ(0u, done);
+}
+
+TEST(WinbasePipe, ReadWithoutWriterFails) {
+    Pipe pipe;
+    CloseHandle(pipe.write);
+    pipe.write = nullptr;
+    char buffer[4];
+    DWORD done = 99;
+    EXPECT_FALSE(ReadFile(pipe.read, buffer, 4, &done, nullptr));
+    EXPECT_EQ(0u, done);
+}
+
+TEST(WinbasePipe, HandlesThatAreNoPipeEndsAreRefused) {
+    DWORD waiting = 0;
+    char buffer[4];
+    EXPECT_FALSE(PeekNamedPipe(nullptr, nullptr, 0, nullptr, &waiting, nullptr));
+    EXPECT_FALSE(ReadFile(nullptr, buffer, 4, &waiting, nullptr));
+    EXPECT_FALSE(WriteFile(nullptr, buffer, 4, &waiting, nullptr));
+    EXPECT_EQ(-1, PipeDescriptor(nullptr));
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    EXPECT_FALSE(PeekNamedPipe(thread, nullptr, 0, nullptr, &waiting, nullptr));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, INFINITE));
+    CloseHandle(thread);
+}
+
+TEST(WinbaseThread, WaitTimesOutUntilTheThreadEnds) {
+    std::atomic<int> release{0};
+    DWORD id = 0;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID flag) -> DWORD {
+            while (static_cast<std::atomic<int>*>(flag)->load() == 0) Sleep(1);
+            return 0;
+        },
+        &release, 0, &id);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_NE(0u, id);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 20));
+    release = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
+    CloseHandle(thread);
+    Pipe notAThread;
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(notAThread.read, 0));
+}
+
+TEST(WinbaseThread, ClosingTheHandleLetsTheThreadFinish) {
+    Pipe done;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID pipe) -> DWORD {
+            Sleep(50);
+            DWORD written = 0;
+            WriteFile(static_cast<HANDLE>(pipe), "!", 1, &written, nullptr);
+            return 0;
+        },
+        done.write, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    CloseHandle(thread);
+    char mark = 0;
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(done.read, &mark, 1, &got, nullptr));  // blocks until the thread wrote
+    EXPECT_EQ('!', mark);
+}
+
+TEST(WinbaseThread, AnEndedAndClosedThreadLeavesNothingBehind) {
+    const int before = ThreadCount();
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
+    CloseHandle(thread);
+    EXPECT_EQ(before, ThreadCount());
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// The errno-to-Windows-Sockets table, and the receive that reports a
+// datagram too long for its buffer.
+#include <errno.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/wsock.h"
+
+namespace {
+
+TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes) {
+    struct Case {
+        int error;
+        const char* name;
+        int code;
+    };
+    const Case cases[] = {
+        {EADDRNOTAVAIL, "EADDRNOTAVAIL", 10049},
+        {EADDRINUSE, "EADDRINUSE", 10048},
+        {EACCES, "EACCES", 10013},
+        {EPERM, "EPERM", 10013},
+        {EINVAL, "EINVAL", 10022},
+        {EINTR, "EINTR", 10004},
+        {EFAULT, "EFAULT", 10014},
+        {EAGAIN, "EAGAIN", 10035},
+        {ENOTSOCK, "ENOTSOCK", 10038},
+        {EMSGSIZE, "EMSGSIZE", 10040},
+        {EAFNOSUPPORT, "EAFNOSUPPORT", 10047},
+        {ENETUNREACH, "ENETUNREACH", 10051},
+        {ECONNRESET, "ECONNRESET", 10054},
+        {ENOBUFS, "ENOBUFS", 10055},
+        {ENOMEM, "ENOMEM", 10055},
+        {ETIMEDOUT, "ETIMEDOUT", 10060},
+        {ECONNREFUSED, "ECONNREFUSED", 10061},
+        {EHOSTUNREACH, "EHOSTUNREACH", 10065},
+        {0, "no error", 0},
+        {ENOENT, "ENOENT (no counterpart)", ENOENT},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.code, WsaErrorFromErrno(c.error)) << c.name;
+        errno = c.error;
+        EXPECT_EQ(c.code, WSAGetLastError()) << c.name;
+    }
+}
+
+class WsockReceive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_DGRAM, 0, m_pair));
+    }
+    void TearDown() override {
+        close(m_pair[0]);
+        close(m_pair[1]);
+    }
+    void Send(size_t length) {
+        std::vector<char> bytes(length, 'x');
+        ASSERT_EQ(static_cast<ssize_t>(length), send(m_pair[0], bytes.data(), length, 0));
+    }
+    int m_pair[2] = {-1, -1};
+};
+
+TEST_F(WsockReceive, DatagramLongerThanTheBufferIsAnErrorAndIsConsumed) {
+    Send(5000);
+    Send(4096);
+    char buffer[4096];
+    EXPECT_EQ(SOCKET_ERROR, win::recvfrom(m_pair[1], buffer, sizeof buffer, 0, nullptr, nullptr));
+    EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
+    EXPECT_EQ(4096, win::recvfrom(m_pair[1], buffer, sizeof buffer, 0, nullptr, nullptr));
+}
+
+}  // namespace
