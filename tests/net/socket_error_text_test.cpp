@@ -39,19 +39,6 @@ TEST(SocketErrorTextTest, Table)
     }
 }
 
-TEST(SocketErrorTextTest, WsaNamesUpToHostUnreachAreSeventeenWide)
-{
-    int named = 0;
-    for (int code = 10004; code <= 10065; ++code) {
-        CString text = SocketErrorText(code);
-        if (code == 10061 || text == "undefined socket error") continue;
-        ++named;
-        EXPECT_EQ(text.GetLength(), 17) << "code " << code;
-        EXPECT_EQ(std::string(text).compare(0, 4, "WSAE"), 0) << "code " << code;
-    }
-    EXPECT_EQ(named, 22);
-}
-
 TEST(SocketErrorTextTest, FillsTheBindLineWithOneBlank)
 {
     CString line;
