@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "core/KnxClient.h"
 #include "tests/support/SendPipe.h"
@@ -16,83 +17,68 @@ DWORD NetAddress(BYTE a, BYTE b, BYTE c, BYTE d)
     return address;
 }
 
-std::string Sent(CUdpEndpoint& endpoint) { return BytesToHex(TakeSentBytes(endpoint)); }
-
-TEST(OutgoingFrames, SearchRequestCarriesInterfaceAndKnxPort)
+TEST(OutgoingFrames, FixedFramesByteForByte)
 {
-    CKnxClient client;
-    CUdpEndpoint endpoint;
-    client.SendSearchRequest(endpoint, NetAddress(192, 168, 1, 10));
-    EXPECT_EQ(Sent(endpoint), "06 10 02 01 00 0E 08 01 C0 A8 01 0A 0E 57");
-}
-
-TEST(OutgoingFrames, ConnectRequestHasBothEndpointsAndTunnelCri)
-{
-    CKnxClient client;
-    CUdpEndpoint endpoint;
-    client.SendConnectRequest(endpoint, NetAddress(10, 0, 0, 2), 50000, 0x1234);
-    EXPECT_EQ(Sent(endpoint), "06 10 02 05 00 1A 08 01 0A 00 00 02 C3 50 "
-                              "08 01 0A 00 00 02 12 34 04 04 02 00");
-}
-
-TEST(OutgoingFrames, ControlRequestsCarryChannelLowByte)
-{
-    struct Case { int channel; const char* state; const char* disconnect; };
+    using Build = std::function<void(CKnxClient&, CUdpEndpoint&)>;
+    const DWORD loopback = NetAddress(127, 0, 0, 1);
+    struct Case { const char* name; int channel; Build build; const char* frame; };
     const Case cases[] = {
-        {5, "06 10 02 07 00 10 05 00 08 01 7F 00 00 01 0E 58",
-            "06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 58"},
-        // After a disconnect the client holds -1.
-        {-1, "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58",
-             "06 10 02 09 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
+        {"search", 1, [](CKnxClient& k, CUdpEndpoint& e) { k.SendSearchRequest(e, NetAddress(192, 168, 1, 10)); },
+         "06 10 02 01 00 0E 08 01 C0 A8 01 0A 0E 57"},
+        {"connect", 1, [](CKnxClient& k, CUdpEndpoint& e) { k.SendConnectRequest(e, NetAddress(10, 0, 0, 2), 50000, 0x1234); },
+         "06 10 02 05 00 1A 08 01 0A 00 00 02 C3 50 08 01 0A 00 00 02 12 34 04 04 02 00"},
+        {"state", 5, [&](CKnxClient& k, CUdpEndpoint& e) { k.SendConnectionStateRequest(e, loopback, 3672); },
+         "06 10 02 07 00 10 05 00 08 01 7F 00 00 01 0E 58"},
+        {"disconnect", 5, [&](CKnxClient& k, CUdpEndpoint& e) { k.SendDisconnectRequest(e, loopback, 3672); },
+         "06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 58"},
+        // After a disconnect the client holds channel -1.
+        {"state after disconnect", -1, [&](CKnxClient& k, CUdpEndpoint& e) { k.SendConnectionStateRequest(e, loopback, 3672); },
+         "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
+        {"ack", 7, [](CKnxClient& k, CUdpEndpoint& e) { k.m_nRecvSequence = 0x12A; k.SendTunnellingAck(e); },
+         "06 10 04 21 00 0A 04 07 2A 00"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.channel);
         CKnxClient client;
         CUdpEndpoint endpoint;
         client.m_nChannelId = c.channel;
-        client.SendConnectionStateRequest(endpoint, NetAddress(127, 0, 0, 1), 3672);
-        EXPECT_EQ(Sent(endpoint), c.state);
-        client.SendDisconnectRequest(endpoint, NetAddress(127, 0, 0, 1), 3672);
-        EXPECT_EQ(Sent(endpoint), c.disconnect);
+        c.build(client, endpoint);
+        EXPECT_EQ(BytesToHex(TakeSentBytes(endpoint)), c.frame) << c.name;
     }
 }
 
-TEST(OutgoingFrames, TunnellingAckEchoesReceivedSequence)
+TEST(OutgoingFrames, TunnellingRequestByEisTypeAndLevel)
 {
-    CKnxClient client;
-    CUdpEndpoint endpoint;
-    client.m_nChannelId = 7;
-    client.m_nRecvSequence = 0x12A;  // only the low byte travels
-    client.SendTunnellingAck(endpoint);
-    EXPECT_EQ(Sent(endpoint), "06 10 04 21 00 0A 04 07 2A 00");
-}
-
-TEST(OutgoingFrames, TunnellingRequestEncodesValueByEisType)
-{
-    struct Case { int eisType; int value; const char* frame; };
-    const char* head = "06 10 04 20 ";
+    struct Case { int eisType; int value; int level; const char* tail; const char* console; };
     const Case cases[] = {
-        {1, 1, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 81"},
-        {1, 0, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 80"},
-        {1, 2, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 82"},
-        {1, 63, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 BF"},
+        {1, 1, 1, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 81", ""},
+        {1, 0, 2, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 80", "SendGA ch=5 seq=1 value=0\n"},
+        {1, 63, 0, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 BF", ""},
         // Out-of-range values keep their low six bits and stay a write.
-        {1, 200, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 88"},
-        {1, -1, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 BF"},
-        {6, 200, "00 16 04 05 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8"},
-        {6, 256, "00 16 04 05 00 00 11 00 8C E0 00 00 0A 03 02 00 80 00"},
+        {1, 200, 3, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 88", "SendGA ch=5 seq=1 value=200\n"},
+        {1, -1, 0, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 BF", ""},
+        {6, 200, 0, "00 16 04 05 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8", ""},
+        {6, 256, 0, "00 16 04 05 00 00 11 00 8C E0 00 00 0A 03 02 00 80 00", ""},
+        // Nothing is sent, and the counter stays: the gateway would drop
+        // the next request if its sequence skipped a number.
+        {0, 1, 2, nullptr, "EIS-Type not supported\n"},
+        {5, 1, 2, nullptr, "EIS-Type not supported\n"},
+        {15, 1, 0, nullptr, "EIS-Type not supported\n"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "EIS" << c.eisType << " value " << c.value);
+        SCOPED_TRACE(testing::Message() << "EIS" << c.eisType << " value " << c.value << " level " << c.level);
         CKnxClient client;
         CUdpEndpoint endpoint;
         client.m_nChannelId = 5;
         client.m_wGroupAddress = 0x0A03;
         client.m_nEisType = c.eisType;
         client.m_nValue = c.value;
+        client.m_nDebugLevel = c.level;
+        testing::internal::CaptureStdout();
         client.SendTunnellingRequest(endpoint);
-        EXPECT_EQ(Sent(endpoint), std::string(head) + c.frame);
-        EXPECT_EQ(client.m_nSendSequence, 1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console);
+        EXPECT_EQ(client.m_strLog, "");
+        EXPECT_EQ(BytesToHex(TakeSentBytes(endpoint)), c.tail ? std::string("06 10 04 20 ") + c.tail : "");
+        EXPECT_EQ(client.m_nSendSequence, c.tail ? 1 : 0);
     }
 }
 
@@ -108,49 +94,6 @@ TEST(OutgoingFrames, SequenceByteWrapsWhileCounterGoesOn)
         ASSERT_EQ(frame[8], i & 0xFF) << "request " << i;
     }
     EXPECT_EQ(client.m_nSendSequence, 257);
-}
-
-TEST(OutgoingFrames, UnsupportedEisTypeSendsNothingAndKeepsSequence)
-{
-    for (int eisType : {0, 2, 5, 15}) {
-        SCOPED_TRACE(eisType);
-        CKnxClient client;
-        CUdpEndpoint endpoint;
-        client.m_nEisType = eisType;
-        client.m_nDebugLevel = 2;
-        testing::internal::CaptureStdout();
-        client.SendTunnellingRequest(endpoint);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "EIS-Type not supported\n");
-        EXPECT_EQ(Sent(endpoint), "");
-        EXPECT_EQ(client.m_strLog, "");
-        // The gateway drops a request whose sequence skips a number.
-        client.m_nEisType = 1;
-        client.m_nDebugLevel = 0;
-        client.SendTunnellingRequest(endpoint);
-        const std::vector<BYTE> frame = TakeSentBytes(endpoint);
-        ASSERT_EQ(frame.size(), 21u);
-        EXPECT_EQ(frame[8], 0);
-    }
-}
-
-TEST(OutgoingFrames, TraceLineOnlyFromLevelTwoAndNotLogged)
-{
-    struct Case { int level; const char* stdoutText; };
-    const Case cases[] = {{1, ""}, {2, "SendGA ch=5 seq=1 value=1\n"}, {3, "SendGA ch=5 seq=1 value=1\n"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.level);
-        CKnxClient client;
-        CUdpEndpoint endpoint;
-        client.m_nDebugLevel = c.level;
-        client.m_nChannelId = 5;
-        client.m_nEisType = 1;
-        client.m_nValue = 1;
-        testing::internal::CaptureStdout();
-        client.SendTunnellingRequest(endpoint);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.stdoutText);
-        EXPECT_EQ(client.m_strLog, "");
-        EXPECT_EQ(TakeSentBytes(endpoint).size(), 21u);
-    }
 }
 
 }  // namespace
