@@ -72,8 +72,9 @@ struct AFX_MSGMAP;
 class CWnd {
 public:
     CWnd() = default;
-    // A window still there is destroyed; by then only CWnd's own handling
-    // sees its WM_DESTROY, so derived classes destroy theirs first.
+    // Destroys a window that is still there, so no handle outlives its
+    // object. By then only CWnd's own handling sees WM_DESTROY: a class
+    // that handles it must destroy its window before this runs.
     virtual ~CWnd();
 
     CWnd(const CWnd&) = delete;
