@@ -65,7 +65,12 @@ void ScriptedGateway::Serve()
             m_received.push_back(d);
         }
         m_changed.notify_all();
-        for (const Bytes& answer : answers) SendTo(answer, d.from);
+        for (const Bytes& answer : answers) {
+            if (answer.empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+            else
+                SendTo(answer, d.from);
+        }
     }
 }
 

@@ -22,7 +22,9 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // Answers: the datagrams to send back to the sender of request.
+    // Answers: the datagrams to send back to the sender of request. An empty
+    // one stands for a pause of kPauseMs, longer than one poll step of the client.
+    static constexpr int kPauseMs = 60;
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
     ScriptedGateway(const std::string& address, int port, Script script);

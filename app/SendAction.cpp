@@ -1,0 +1,39 @@
+// The send action: one whole tunnelling connection to write one group value.
+#include <iostream>
+
+#include "app/Commands.h"
+#include "app/Settings.h"
+#include "core/KnxClient.h"
+#include "platform/wsock.h"
+
+namespace {
+
+// The address as the socket library understood it, byte by byte in memory order.
+CString AddressLine(const char* pattern, const CString& addressText)
+{
+    DWORD address = inet_addr(addressText);
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&address);
+    CString line;
+    line.Format(pattern, bytes[0], bytes[1], bytes[2], bytes[3]);
+    return line;
+}
+
+}  // namespace
+
+void SendCommand(WORD groupAddress, int eisType, int value)
+{
+    g_pCurrentClient = new CKnxClient;
+    g_pCurrentClient->SetDebugLevel(g_nDebugLevel);
+    CString line = AddressLine("using my IP address   %d.%d.%d.%d\n", g_strMyOwnIpAddress);
+    if (g_nDebugLevel >= 1) std::cout << static_cast<const char*>(line);
+    line = AddressLine("using Gateway address %d.%d.%d.%d\n", g_strGatewayIpAddress);
+    if (g_nDebugLevel >= 1) std::cout << static_cast<const char*>(line);
+    g_pCurrentClient->Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
+    g_pCurrentClient->Connect();
+    g_pCurrentClient->SendGroupValue(groupAddress, eisType, value);
+    g_pCurrentClient->Disconnect();
+    if (g_pCurrentClient != nullptr) {
+        delete g_pCurrentClient;
+        g_pCurrentClient = nullptr;
+    }
+}

@@ -1,0 +1,73 @@
+// The gateway search: from every IPv4 address of the host in turn, a
+// SEARCH_REQUEST to the discovery multicast group, and the first answer reported.
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "core/KnxClient.h"
+#include "knxnetip/RecvFrame.h"
+#include "platform/hostlookup.h"
+#include "platform/winbase.h"
+#include "platform/wsock.h"
+
+namespace {
+
+const char kDiscoveryAddress[] = "224.0.23.12";
+const DWORD kDiscoveryPort = 3671;
+const int kAnswerPasses = 10;
+const DWORD kAnswerStepMs = 100;
+const DWORD kPauseMs = 100;
+
+}  // namespace
+
+void CKnxClient::Search()
+{
+    Output("\nstarting search...\n");
+    char hostName[200] = {};
+    if (gethostname(hostName, sizeof hostName) != 0) return;
+    win::hostent* host = win::gethostbyname(hostName);
+    if (host == nullptr || host->h_addr_list[0] == nullptr) return;
+
+    for (int n = 1; host->h_addr_list[n - 1] != nullptr; ++n) {
+        in_addr address;
+        memcpy(&address, host->h_addr_list[n - 1], sizeof address);
+        CString addressText = inet_ntoa(address);
+
+        m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
+        m_searchEndpoint.m_strLocIpAddr = addressText;
+        m_searchEndpoint.m_strDstIpAddr = kDiscoveryAddress;
+        m_searchEndpoint.Start(kDiscoveryPort, kDiscoveryPort);
+        m_searchEndpoint.WaitRunning();
+
+        CString line;
+        line.Format("%d. trying interface %s ..\n\n", n, static_cast<const char*>(addressText));
+        Output(line);
+        SendSearchRequest(m_searchEndpoint, address.s_addr);
+
+        bool answered = false;
+        for (int pass = 0; pass < kAnswerPasses && !answered; ++pass) {
+            Sleep(kAnswerStepMs);
+            answered = m_searchEndpoint.HasData() > 0;
+        }
+        if (answered) {
+            BYTE buffer[1024];
+            int received = m_searchEndpoint.Read(buffer, sizeof buffer);
+            int serviceType = ClassifyFrame(buffer, received);
+            std::unique_ptr<CRecvFrame> frame(CreateFrame(buffer, received, serviceType));
+            if (frame) frame->Report();
+        }
+        if (m_searchEndpoint.m_bRunning == 1) m_searchEndpoint.Stop();
+        Sleep(kPauseMs);
+    }
+}
+
+void SearchCommand()
+{
+    g_pCurrentClient = new CKnxClient;
+    g_pCurrentClient->Search();
+    if (g_pCurrentClient != nullptr) {
+        delete g_pCurrentClient;
+        g_pCurrentClient = nullptr;
+    }
+}

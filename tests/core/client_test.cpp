@@ -1,0 +1,157 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include "core/KnxClient.h"
+#include "tests/support/ScriptedGateway.h"
+
+namespace {
+
+const char kLocal[] = "127.0.0.1";
+
+// Runs the send action's sequence of client operations against a gateway.
+struct SendRun {
+    std::string stdoutText;
+    int channelAfterConnect = 0;
+    int channelAtEnd = 0;
+    int controlPort = 0;
+    int dataPort = 0;
+};
+
+SendRun RunSend(const char* gateway, WORD group, int eisType, int value, int level = 0)
+{
+    SendRun run;
+    testing::internal::CaptureStdout();
+    CKnxClient* client = new CKnxClient;
+    client->SetDebugLevel(level);
+    client->Open(kLocal, gateway);
+    client->Connect();
+    run.channelAfterConnect = client->m_nChannelId;
+    run.controlPort = client->m_nControlPort;
+    run.dataPort = client->m_nDataPort;
+    client->SendGroupValue(group, eisType, value);
+    client->Disconnect();
+    run.channelAtEnd = client->m_nChannelId;
+    delete client;
+    run.stdoutText = testing::internal::GetCapturedStdout();
+    return run;
+}
+
+std::uint16_t PortOf(const Datagram& d) { return ntohs(d.from.sin_port); }
+
+}  // namespace
+
+TEST(ClientSendTest, WholeRoadByteForByte)
+{
+    ScriptedGateway gateway("127.0.0.21", 3671, ScriptedGateway::Polite(0x15));
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.21", 0x0A03, 1, 1);
+    ASSERT_TRUE(gateway.WaitFor(3, 2000));
+    std::vector<Datagram> got = gateway.Received();
+    ASSERT_EQ(got.size(), 3u);
+
+    ASSERT_NE(run.controlPort, 0);
+    ASSERT_NE(run.dataPort, 0);
+    ASSERT_NE(run.controlPort, run.dataPort);
+    char connect[128];
+    snprintf(connect, sizeof connect,
+             "06 10 02 05 00 1A 08 01 7F 00 00 01 %02X %02X 08 01 7F 00 00 01 %02X %02X 04 04 02 00",
+             run.controlPort >> 8, run.controlPort & 0xFF, run.dataPort >> 8, run.dataPort & 0xFF);
+    EXPECT_EQ(HexOf(got[0].bytes), connect);
+    EXPECT_EQ(PortOf(got[0]), run.controlPort) << "the connect request leaves from the control endpoint";
+
+    EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 15 04 15 00 00 11 00 8C E0 00 00 0A 03 01 00 81");
+    EXPECT_EQ(PortOf(got[1]), run.dataPort) << "the write leaves from the data endpoint";
+
+    char disconnect[96];
+    snprintf(disconnect, sizeof disconnect, "06 10 02 09 00 10 15 00 08 01 7F 00 00 01 %02X %02X",
+             run.controlPort >> 8, run.controlPort & 0xFF);
+    EXPECT_EQ(HexOf(got[2].bytes), disconnect);
+
+    EXPECT_EQ(run.channelAfterConnect, 0x15);
+    EXPECT_EQ(run.channelAtEnd, -1);
+    EXPECT_EQ(run.stdoutText, "") << "responses are not reported on the console";
+}
+
+TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
+{
+    ScriptedGateway gateway("127.0.0.22", 3671, ScriptedGateway::Silent());
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.22", 0x0A03, 6, 200);
+    ASSERT_TRUE(gateway.WaitFor(3, 2000));
+    std::vector<Datagram> got = gateway.Received();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(ServiceType(got[0].bytes), 0x0205);
+    EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 01 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
+    EXPECT_EQ(ServiceType(got[2].bytes), 0x0209);
+    EXPECT_EQ(got[2].bytes[6], 1) << "the disconnect carries the channel of construction";
+    EXPECT_EQ(run.channelAtEnd, 1);
+}
+
+TEST(ClientSendTest, ChannelByteAbove127StaysUnsigned)
+{
+    ScriptedGateway gateway("127.0.0.23", 3671, ScriptedGateway::Polite(0xC8));
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.23", 0x0A03, 1, 0);
+    EXPECT_EQ(run.channelAfterConnect, 200);
+    ASSERT_TRUE(gateway.WaitFor(3, 2000));
+    EXPECT_EQ(gateway.Received()[1].bytes[7], 0xC8);
+}
+
+TEST(ClientSendTest, JunkBeforeTheResponseIsSkipped)
+{
+    // Two datagrams ahead of the real answer, each read by a poll pass of its
+    // own: one that is no KNXnet/IP frame and one whose service makes no frame.
+    ScriptedGateway::Script script = [](const Bytes& request) -> std::vector<Bytes> {
+        if (ServiceType(request) == 0x0205)
+            return {ParseHex("47 45 54 20 2F"), {}, ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57"), {},
+                    ConnectResponse(0x2A, 0)};
+        return ScriptedGateway::Polite(0x2A)(request);
+    };
+    ScriptedGateway gateway("127.0.0.24", 3671, script);
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.24", 0x0A03, 1, 1);
+    EXPECT_EQ(run.channelAfterConnect, 0x2A);
+}
+
+TEST(ClientSendTest, UnsupportedTypeSendsNoWriteButClosesTheConnection)
+{
+    ScriptedGateway gateway("127.0.0.25", 3671, ScriptedGateway::Polite(3));
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.25", 0x0A03, 5, 1);
+    EXPECT_EQ(run.stdoutText, "EIS-Type not supported\n");
+    ASSERT_TRUE(gateway.WaitFor(2, 2000));
+    std::vector<Datagram> got = gateway.Received();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(ServiceType(got[0].bytes), 0x0205);
+    EXPECT_EQ(ServiceType(got[1].bytes), 0x0209);
+}
+
+TEST(ClientSendTest, TraceLineAtLevelTwo)
+{
+    ScriptedGateway gateway("127.0.0.26", 3671, ScriptedGateway::Polite(7));
+    ASSERT_TRUE(gateway.ok());
+    SendRun run = RunSend("127.0.0.26", 0x0A03, 1, 1, 2);
+    EXPECT_EQ(run.stdoutText, "Ostrel starts..\nSendGA ch=7 seq=1 value=1\n");
+}
+
+TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
+{
+    testing::internal::CaptureStdout();
+    CKnxClient client;
+    client.Connect();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ostrel is not initialized\n");
+    EXPECT_EQ(client.m_strLog, "Ostrel is not initialized\n");
+    EXPECT_EQ(client.m_nControlPort, 0);
+}
+
+TEST(ClientTest, StartLineOnlyFromLevelTwoAndNeverInTheLog)
+{
+    for (int level : {-1, 0, 1, 2, 3}) {
+        testing::internal::CaptureStdout();
+        CKnxClient client;
+        client.SetDebugLevel(level);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), level >= 2 ? "Ostrel starts..\n" : "")
+            << "level " << level;
+        EXPECT_TRUE(client.m_strLog.IsEmpty());
+    }
+}

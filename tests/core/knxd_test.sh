@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Kelvane against knxd, a real KNXnet/IP gateway, across a veth pair between two
+# network namespaces: the search finds it, and more writes in a row than it has
+# tunnel slots all reach its bus, so every connection is really closed again.
+set -u
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/netns.sh"
+command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/test.sh installs it)"; exit 1; }
+netns_init
+
+tag=k$$
+gw=kv-$tag-gw
+cl=kv-$tag-cl
+netns_add "$gw"
+netns_add "$cl"
+netns_link "$gw" kvg0 10.252.1.1/24 "$cl" kvc0 10.252.1.2/24
+
+sock="$NETNS_TMP/knxd.sock"
+netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
+wait_until 10 test -S "$sock" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; exit 1; }
+knxtool groupsocketlisten "local:$sock" >"$NETNS_TMP/bus.log" 2>&1 &
+NETNS_PIDS+=($!)
+sleep 0.3
+
+mkdir "$NETNS_TMP/run"
+printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.252.1.2\nGATEWAY-IP-ADDRESS=10.252.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+run() { (cd "$NETNS_TMP/run" && timeout 20 ip netns exec "$cl" "$build/kelvane" "$@"); }
+
+fail=0
+run search >"$NETNS_TMP/search.out" 2>&1
+if grep -q '^received Search response:$' "$NETNS_TMP/search.out" &&
+   grep -q '^IP address    10 252 1 1  $' "$NETNS_TMP/search.out"; then
+  echo "ok: search reports knxd"
+else
+  echo "FAIL: search"; cat -A "$NETNS_TMP/search.out"; fail=1
+fi
+
+# Six writes against four tunnel slots.
+expected=()
+for i in 1 2 3 4 5 6; do
+  case $((i % 3)) in
+    1) run send 1/2/3 EIS1 1; expected+=("1/2/3: 01") ;;
+    2) run send 1/2/4 EIS1 0; expected+=("1/2/4: 00") ;;
+    0) run send 1/2/5 EIS6 $((190 + i)); expected+=("1/2/5: $(printf %02X $((190 + i)))") ;;
+  esac >>"$NETNS_TMP/send.out" 2>&1
+done
+wait_until 5 test "$(grep -c '^Write from' "$NETNS_TMP/bus.log")" -ge 6
+got=$(grep '^Write from' "$NETNS_TMP/bus.log" | sed 's/^Write from [0-9.]* to //; s/ *$//')
+want=$(printf '%s\n' "${expected[@]}")
+if [ "$got" = "$want" ]; then
+  echo "ok: six writes in a row reached the bus"
+else
+  echo "FAIL: writes on the bus"; echo "--- want"; echo "$want"; echo "--- got"; cat "$NETNS_TMP/bus.log"
+  echo "--- kelvane"; cat "$NETNS_TMP/send.out"; fail=1
+fi
+[ -s "$NETNS_TMP/send.out" ] && { echo "FAIL: send printed at level 0:"; cat -A "$NETNS_TMP/send.out"; fail=1; }
+
+exit $fail
