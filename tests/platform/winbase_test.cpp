@@ -139,11 +139,15 @@ TEST(WinbaseThread, ClosingTheHandleLetsTheThreadFinish) {
 }
 
 TEST(WinbaseThread, AnEndedAndClosedThreadLeavesNothingBehind) {
-    const int before = ThreadCount();
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
-    ASSERT_NE(nullptr, thread);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
-    CloseHandle(thread);
+    // The first round lets runtime helpers (a sanitizer's own thread) start.
+    int before = 0;
+    for (int round = 0; round < 2; ++round) {
+        before = ThreadCount();
+        HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+        ASSERT_NE(nullptr, thread);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
+        CloseHandle(thread);
+    }
     EXPECT_EQ(before, ThreadCount());
 }
 
