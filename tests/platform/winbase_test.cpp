@@ -75,29 +75,6 @@ TEST(WinbasePipe, WriteWithoutReaderFailsInsteadOfKillingTheProcess) {
     EXPECT_EQ(0u, done);
 }
 
-TEST(WinbasePipe, ReadWithoutWriterFails) {
-    Pipe pipe;
-    CloseHandle(pipe.write);
-    pipe.write = nullptr;
-    char buffer[4];
-    DWORD done = 99;
-    EXPECT_FALSE(ReadFile(pipe.read, buffer, 4, &done, nullptr));
-    EXPECT_EQ(0u, done);
-}
-
-TEST(WinbasePipe, HandlesThatAreNoPipeEndsAreRefused) {
-    DWORD waiting = 0;
-    char buffer[4];
-    EXPECT_FALSE(PeekNamedPipe(nullptr, nullptr, 0, nullptr, &waiting, nullptr));
-    EXPECT_FALSE(ReadFile(nullptr, buffer, 4, &waiting, nullptr));
-    EXPECT_FALSE(WriteFile(nullptr, buffer, 4, &waiting, nullptr));
-    EXPECT_EQ(-1, PipeDescriptor(nullptr));
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
-    EXPECT_FALSE(PeekNamedPipe(thread, nullptr, 0, nullptr, &waiting, nullptr));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, INFINITE));
-    CloseHandle(thread);
-}
-
 TEST(WinbaseThread, WaitTimesOutUntilTheThreadEnds) {
     std::atomic<int> release{0};
     DWORD id = 0;
