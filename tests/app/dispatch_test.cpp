@@ -7,7 +7,7 @@
 #include "app/Dispatch.h"
 #include "app/Settings.h"
 #include "platform/afxapp.h"
-#include "tests/app/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/Settings.h"
-#include "tests/app/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
