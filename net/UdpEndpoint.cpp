@@ -162,7 +162,7 @@ int CUdpEndpoint::OpenSocket() {
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = inet_addr(m_strLocIpAddr);
     local.sin_port = htons(static_cast<std::uint16_t>(m_nLocPort));
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    if (win::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         const int code = WSAGetLastError();
         printf("error bind %s\n", static_cast<LPCTSTR>(SocketErrorText(code)));
         closesocket(s);

@@ -113,4 +113,13 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, sock
     return static_cast<int>(received);
 }
 
+int bind(SOCKET s, const sockaddr* address, socklen_t length) {
+    if (address && address->sa_family == AF_INET &&
+        reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr == INADDR_NONE) {
+        errno = EADDRNOTAVAIL;
+        return SOCKET_ERROR;
+    }
+    return ::bind(s, address, length);
+}
+
 }  // namespace win

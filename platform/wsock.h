@@ -96,6 +96,11 @@ namespace win {
 // handed over cut short.
 int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength);
 
+// bind as Windows Sockets does it for IPv4: 255.255.255.255, which inet_addr
+// also gives for a text that is no address, is no address of this host and
+// is refused (WSAEADDRNOTAVAIL); the system here would accept it.
+int bind(SOCKET s, const sockaddr* address, socklen_t length);
+
 }  // namespace win
 
 // Fault seam for tests: while set, WSAStartup refuses with WSASYSNOTREADY.

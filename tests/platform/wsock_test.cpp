@@ -1,5 +1,5 @@
 // The errno-to-Windows-Sockets table, and the receive that reports a
-// datagram too long for its buffer.
+// datagram too long for its buffer, and the bind that refuses 255.255.255.255.
 #include <errno.h>
 #include <unistd.h>
 
@@ -72,3 +72,16 @@ TEST_F(WsockReceive, DatagramLongerThanTheBufferIsAnErrorAndIsConsumed) {
 }
 
 }  // namespace
+
+TEST(WsockBind, AllOnesAddressIsRefusedAsNotThisHosts) {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_NE(s, INVALID_SOCKET);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = inet_addr("abc");  // no address: all bits set
+    EXPECT_EQ(win::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), 10049);
+    local.sin_addr.s_addr = inet_addr("127.0.0.1");
+    EXPECT_EQ(win::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    closesocket(s);
+}
