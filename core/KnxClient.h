@@ -67,8 +67,24 @@ public:
     int m_nEisType = 0;
     int m_nValue = 0;
 
+    // Window-message mode: the heartbeat timer and the endpoints' notifications.
+    enum : UINT { HEARTBEAT_TIMER_ID = 1, HEARTBEAT_INTERVAL_MS = 10000 };
+    void OnTimer(UINT timerId);
+    int OnCreate(LPCREATESTRUCT createStruct);
+    void OnDestroy();
+    LRESULT OnSearchData(WPARAM wParam, LPARAM lParam);
+    LRESULT OnControlData(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTunnelData(WPARAM wParam, LPARAM lParam);
+
 private:
-    void PollForFrame(CUdpEndpoint& endpoint, void (CKnxClient::*handler)(int, CRecvFrame*));
+    typedef void (CKnxClient::*FrameStep)(int serviceType, CRecvFrame* frame);
+    void PollForFrame(CUdpEndpoint& endpoint, FrameStep step);
+    void HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step);
+    void SearchFrameStep(int serviceType, CRecvFrame* frame);
+    void ControlFrameStep(int serviceType, CRecvFrame* frame);
+    void TunnelFrameStep(int serviceType, CRecvFrame* frame);
+
+    DECLARE_MESSAGE_MAP()
 };
 
 // The client of the command that runs now; null outside a command.

@@ -102,7 +102,7 @@ void CKnxClient::WaitForControlResponse()
 // At most 10 passes, 20 ms apart: take one queued window message, then look
 // at the endpoint; the first frame read ends the poll and goes to handler
 // (when given). Bytes that make no frame are dropped and the poll goes on.
-void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, void (CKnxClient::*handler)(int, CRecvFrame*))
+void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
 {
     for (int pass = 0; pass < kPollPasses; ++pass) {
         PumpOneMessage();
