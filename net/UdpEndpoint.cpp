@@ -105,8 +105,10 @@ int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
 }
 
 int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
-    if (!m_hTxPipeWrite) return 0;
+    if (!m_hTxPipeWrite || length == 0) return 0;
     DWORD written = 0;
+    if (!WriteFile(m_hTxPipeWrite, &length, sizeof length, &written, nullptr) || written != sizeof length)
+        return 0;
     WriteFile(m_hTxPipeWrite, buffer, length, &written, nullptr);
     return static_cast<int>(written);
 }
@@ -209,11 +211,31 @@ void CUdpEndpoint::ReceiveOne(int s, BYTE* buffer) {
     OnReceive();
 }
 
+namespace {
+
+// Reads exactly count bytes; the owner writes a record whole, so the rest of
+// one that has begun is on its way.
+bool ReadExactly(HANDLE pipe, void* buffer, DWORD count) {
+    BYTE* into = static_cast<BYTE*>(buffer);
+    while (count > 0) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, into, count, &got, nullptr) || got == 0) return false;
+        into += got;
+        count -= got;
+    }
+    return true;
+}
+
+}  // namespace
+
+// One pass sends at most one chunk of at most 1500 bytes of the current record.
 void CUdpEndpoint::SendOne(int s, BYTE* buffer) {
     DWORD waiting = 0;
     if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return;
-    DWORD taken = 0;
-    if (!ReadFile(m_hTxPipeRead, buffer, kSendChunk, &taken, nullptr)) return;
+    if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return;
+    const DWORD taken = m_dwTxLeft < kSendChunk ? m_dwTxLeft : kSendChunk;
+    if (!ReadExactly(m_hTxPipeRead, buffer, taken)) return;
+    m_dwTxLeft -= taken;
 
     sockaddr_in to = {};
     to.sin_family = AF_INET;

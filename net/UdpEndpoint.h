@@ -37,7 +37,12 @@ public:
     DWORD HasData();
     // Reads at most max bytes without blocking; 0 when nothing waits.
     int Read(BYTE* buffer, DWORD max);
-    // Puts bytes into the send pipe; returns the count the pipe took.
+    // Puts bytes into the send pipe; returns the count the pipe took. Each
+    // Write leaves as a datagram of its own (one longer than 1500 bytes as
+    // several of at most 1500): a receiver reads one frame per datagram, so
+    // two frames joined in one would lose the second. To keep the boundaries,
+    // the send pipe carries each Write as a record: its length as a DWORD in
+    // host byte order, then its bytes.
     int Write(const BYTE* buffer, DWORD length);
 
     static DWORD WorkerThread(LPVOID endpoint);
@@ -70,4 +75,7 @@ private:
     void SendOne(int s, BYTE* buffer);
 
     int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
+    // Bytes of the current send-pipe record not yet sent. Only the worker
+    // uses it; it carries over to the next worker when a run ends mid-record.
+    DWORD m_dwTxLeft = 0;
 };

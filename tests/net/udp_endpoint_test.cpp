@@ -217,6 +217,22 @@ TEST_F(EndpointLoopback, LargeWriteLeavesInChunksOf1500) {
     EXPECT_EQ(Bytes(data.begin() + 1500, data.end()), second);
 }
 
+// Writes waiting together in the pipe still leave one datagram each: a
+// receiver reads one frame per datagram and would lose a joined second one.
+TEST_F(EndpointLoopback, WritesWaitingTogetherLeaveOneDatagramEach) {
+    const Bytes a = Pattern(26, 1), b = Pattern(2000, 2), c = Pattern(10, 3);
+    m_endpoint.Write(a.data(), 26);
+    m_endpoint.Write(b.data(), 2000);
+    m_endpoint.Write(c.data(), 10);
+    StartAgainst(m_endpoint, m_peer.port());
+    const Bytes expected[] = {a, Bytes(b.begin(), b.begin() + 1500), Bytes(b.begin() + 1500, b.end()), c};
+    for (const Bytes& want : expected) {
+        Bytes got;
+        ASSERT_TRUE(m_peer.Receive(got));
+        EXPECT_EQ(want, got);
+    }
+}
+
 TEST_F(EndpointLoopback, DataWrittenJustBeforeStopIsSentOnce) {
     StartAgainst(m_endpoint, m_peer.port());
     const Bytes data = Pattern(12, 4);

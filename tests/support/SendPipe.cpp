@@ -1,5 +1,8 @@
 #include "tests/support/SendPipe.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <cctype>
 #include <cstdio>
 
@@ -33,9 +36,20 @@ std::vector<BYTE> TakeSentBytes(CUdpEndpoint& endpoint)
     DWORD waiting = 0;
     if (!PeekNamedPipe(endpoint.m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0)
         return {};
-    std::vector<BYTE> bytes(waiting);
+    std::vector<BYTE> records(waiting);
     DWORD read = 0;
-    if (!ReadFile(endpoint.m_hTxPipeRead, bytes.data(), waiting, &read, nullptr)) return {};
-    bytes.resize(read);
+    if (!ReadFile(endpoint.m_hTxPipeRead, records.data(), waiting, &read, nullptr)) return {};
+    records.resize(read);
+    // Each Write is a record: its length (DWORD, host order), then its bytes.
+    std::vector<BYTE> bytes;
+    size_t at = 0;
+    while (at + sizeof(DWORD) <= records.size()) {
+        DWORD length;
+        memcpy(&length, &records[at], sizeof length);
+        at += sizeof length;
+        size_t end = std::min(records.size(), at + length);
+        bytes.insert(bytes.end(), records.begin() + static_cast<long>(at), records.begin() + static_cast<long>(end));
+        at = end;
+    }
     return bytes;
 }

@@ -1,0 +1,231 @@
+// The client driven by window messages against a scripted gateway on loopback:
+// heartbeat on a moved test clock, reports and acknowledgements of what the
+// gateway sends, and Connect/Disconnect that leave the answers to the handlers.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "core/KnxClient.h"
+#include "platform/clock.h"
+#include "tests/support/ScriptedGateway.h"
+
+namespace {
+
+std::atomic<std::uint64_t> g_testNowMs{1000000};
+std::uint64_t TestNow() { return g_testNowMs.load(); }
+
+const UINT kOutputMsg = WM_USER + 1;
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = inet_addr("127.0.0.1");
+    return to;
+}
+
+// Dispatches queued messages until done() holds or about two seconds passed.
+bool PumpUntil(const std::function<bool()>& done)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+void PumpFor(int ms)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    PumpUntil([&] { return std::chrono::steady_clock::now() >= deadline; });
+}
+
+size_t CountOf(ScriptedGateway& gateway, std::uint16_t service)
+{
+    size_t n = 0;
+    for (const Datagram& d : gateway.Received()) n += ServiceType(d.bytes) == service;
+    return n;
+}
+
+Bytes TunnellingRequest(std::uint8_t channel, std::uint8_t sequence, std::uint8_t apci)
+{
+    // L_Data.ind from 1.1.5 to 1/2/3, one data byte in the APCI.
+    return {0x06, 0x10, 0x04, 0x20, 0x00, 0x15, 0x04, channel, sequence, 0x00, 0x29,
+            0x00, 0xBC, 0xE0, 0x11, 0x05, 0x0A, 0x03, 0x01, 0x00, apci};
+}
+
+class WindowModeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetClockSource(&TestNow);
+        ASSERT_TRUE(m_output.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
+        NewClient();
+    }
+    void TearDown() override
+    {
+        m_client->DestroyWindow();
+        m_client.reset();
+        m_output.DestroyWindow();
+        SetClockSource(nullptr);
+    }
+
+    // A fresh client with its window, as a host makes one before Open.
+    void NewClient()
+    {
+        if (m_client) m_client->DestroyWindow();
+        m_client.reset(new CKnxClient);
+        ASSERT_TRUE(m_client->CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
+    }
+
+    // Opens against the gateway and, with the output window set, connects.
+    void OpenAndConnect(ScriptedGateway& gateway, const char* address)
+    {
+        ASSERT_TRUE(gateway.ok());
+        m_client->Open("127.0.0.1", address);
+        m_client->m_pOutputWnd = &m_output;
+        m_client->m_nOutputMsg = kOutputMsg;
+        m_client->Connect();
+        ASSERT_TRUE(PumpUntil([&] { return m_client->m_nChannelId != 1; }));
+    }
+
+    void MoveClock(int ms)
+    {
+        g_testNowMs += static_cast<std::uint64_t>(ms);
+        WakeMessageLoops();
+    }
+
+    std::unique_ptr<CKnxClient> m_client;
+    CWnd m_output;
+};
+
+}  // namespace
+
+TEST_F(WindowModeTest, HeartbeatCarriesChannelOneBeforeAnyConnect)
+{
+    ScriptedGateway gateway("127.0.0.31", 3671, ScriptedGateway::Silent());
+    ASSERT_TRUE(gateway.ok());
+    m_client->Open("127.0.0.1", "127.0.0.31");
+    MoveClock(9990);
+    PumpFor(50);
+    EXPECT_EQ(gateway.Received().size(), 0u) << "no tick before ten seconds";
+    MoveClock(10);
+    ASSERT_TRUE(PumpUntil([&] { return gateway.Received().size() == 1; }));
+    char expected[64];
+    snprintf(expected, sizeof expected, "06 10 02 07 00 10 01 00 08 01 7F 00 00 01 %02X %02X",
+             m_client->m_nControlPort >> 8, m_client->m_nControlPort & 0xFF);
+    EXPECT_EQ(HexOf(gateway.Received()[0].bytes), expected);
+}
+
+TEST_F(WindowModeTest, HeartbeatStopsOnceTheChannelIsGone)
+{
+    struct Case {
+        const char* name;
+        const char* gateway;
+        std::uint8_t channel;
+        bool disconnect;
+    } cases[] = {
+        {"connect refused with channel 0", "127.0.0.32", 0, false},
+        {"disconnected", "127.0.0.33", 9, true},
+    };
+    for (const Case& c : cases) {
+        ScriptedGateway gateway(c.gateway, 3671, ScriptedGateway::Polite(c.channel));
+        NewClient();
+        OpenAndConnect(gateway, c.gateway);
+        if (c.disconnect) {
+            m_client->Disconnect();
+            ASSERT_TRUE(PumpUntil([&] { return m_client->m_nChannelId == -1; })) << c.name;
+        }
+        size_t before = gateway.Received().size();
+        MoveClock(30000);
+        PumpFor(100);
+        EXPECT_EQ(CountOf(gateway, 0x0207), 0u) << c.name;
+        EXPECT_EQ(gateway.Received().size(), before) << c.name;
+    }
+}
+
+TEST_F(WindowModeTest, ConnectAndDisconnectReturnAtOnceAndWriteNothingToTheConsole)
+{
+    ScriptedGateway gateway("127.0.0.34", 3671, ScriptedGateway::Polite(5));
+    ASSERT_TRUE(gateway.ok());
+    m_client->Open("127.0.0.1", "127.0.0.34");
+    m_client->m_pOutputWnd = &m_output;
+    m_client->m_nOutputMsg = kOutputMsg;
+    PostMessageA(m_output.m_hWnd, WM_USER + 7, 0, 0);
+    testing::internal::CaptureStdout();
+    m_client->Connect();
+    m_client->Disconnect();
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE))
+        << "no poll ran, so the queued message is still there";
+    bool disconnected = PumpUntil([&] { return m_client->m_nChannelId == -1; });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    ASSERT_TRUE(disconnected) << m_client->m_nChannelId << " " << gateway.Received().size();
+    EXPECT_NE(m_client->m_strLog.str().find("\nconnection ok:\nchannel       5 \n"), std::string::npos)
+        << m_client->m_strLog;
+    EXPECT_NE(m_client->m_strLog.str().find("disconnected\nchannel      5 \n\n"), std::string::npos);
+}
+
+TEST_F(WindowModeTest, TunnellingRequestIsReportedThenAcknowledged)
+{
+    ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
+    OpenAndConnect(gateway, "127.0.0.35");
+    size_t before = gateway.Received().size();
+    CString logBefore = m_client->m_strLog;
+    gateway.SendTo(TunnellingRequest(5, 7, 0x81), Loopback(m_client->m_dataEndpoint.m_nLocPort));
+    ASSERT_TRUE(PumpUntil([&] { return gateway.Received().size() == before + 1; }));
+    EXPECT_EQ(HexOf(gateway.Received().back().bytes), "06 10 04 21 00 0A 04 05 07 00");
+    EXPECT_EQ(m_client->m_nRecvSequence, 7);
+    EXPECT_EQ(m_client->m_strLog.str().substr(logBefore.str().size()),
+              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
+}
+
+TEST_F(WindowModeTest, EveryFrameOfOneReadIsReportedAndAcknowledged)
+{
+    ScriptedGateway gateway("127.0.0.36", 3671, ScriptedGateway::Polite(5));
+    OpenAndConnect(gateway, "127.0.0.36");
+    size_t before = gateway.Received().size();
+    CString logBefore = m_client->m_strLog;
+    sockaddr_in data = Loopback(m_client->m_dataEndpoint.m_nLocPort);
+    // Three frames waiting together: an ack (neither answered nor reported)
+    // between two requests.
+    gateway.SendTo(TunnellingRequest(5, 7, 0x81), data);
+    gateway.SendTo(TunnellingAck(5, 0), data);
+    gateway.SendTo(TunnellingRequest(5, 8, 0x80), data);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (m_client->m_dataEndpoint.HasData() < 52 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(m_client->m_dataEndpoint.HasData(), 52u);
+    ASSERT_TRUE(PumpUntil([&] { return gateway.Received().size() == before + 2; }));
+    PumpFor(50);
+    std::vector<Datagram> got = gateway.Received();
+    ASSERT_EQ(got.size(), before + 2);
+    EXPECT_EQ(HexOf(got[before].bytes), "06 10 04 21 00 0A 04 05 07 00");
+    EXPECT_EQ(HexOf(got[before + 1].bytes), "06 10 04 21 00 0A 04 05 08 00");
+    EXPECT_EQ(m_client->m_strLog.str().substr(logBefore.str().size()),
+              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
+              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 0\n");
+}
+
+TEST_F(WindowModeTest, AcknowledgementAloneIsNeitherAnsweredNorReported)
+{
+    ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(5));
+    OpenAndConnect(gateway, "127.0.0.37");
+    size_t before = gateway.Received().size();
+    CString logBefore = m_client->m_strLog;
+    gateway.SendTo(TunnellingAck(5, 3), Loopback(m_client->m_dataEndpoint.m_nLocPort));
+    ASSERT_TRUE(PumpUntil([&] { return m_client->m_dataEndpoint.HasData() == 0; }));
+    PumpFor(100);
+    EXPECT_EQ(gateway.Received().size(), before);
+    EXPECT_EQ(m_client->m_strLog, logBefore);
+}
