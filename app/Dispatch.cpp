@@ -24,8 +24,8 @@ void ResetSettings()
     g_strGatewayIpAddress = "";
 }
 
-// Reads the settings and prepares the sockets; false, after one line that
-// says why, when no command can run.
+}  // namespace
+
 bool PrepareCommand()
 {
     ResetSettings();
@@ -45,6 +45,8 @@ bool PrepareCommand()
     }
     return true;
 }
+
+namespace {
 
 void PrintBanner()
 {

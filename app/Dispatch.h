@@ -9,6 +9,11 @@
 // console. argv[1] must exist. Main thread.
 void DispatchCommand(int argc, char* argv[]);
 
+// Resets and reads the settings, checks both addresses and initialises the
+// socket support; false, after the one line that says why, when no command
+// can run. Main thread.
+bool PrepareCommand();
+
 // The dispatcher runs the commands through these; they point to
 // SearchCommand and SendCommand. Tests replace them to watch the hand-over.
 extern void (*g_pfnSearchCommand)();

@@ -1,0 +1,122 @@
+#include "app/Monitor.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "app/Dispatch.h"
+#include "app/Settings.h"
+#include "core/KnxClient.h"
+
+namespace {
+
+const UINT kOutputMsg = WM_USER + 1;  // the client has written output
+const UINT kStopMsg = WM_USER + 2;    // SIGINT or SIGTERM came
+const UINT_PTR kRunTimer = 1;         // the monitor's time is up
+const UINT_PTR kGraceTimer = 2;       // the disconnect report did not come in time
+const UINT kGraceMs = 1000;
+
+// Signals are taken by a thread of their own with sigwait and turned into a
+// window message, so the message loop ends them on the main thread. They are
+// blocked before any other thread starts, so every thread inherits the mask.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(HWND target)
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+        m_thread = std::thread([this, target] {
+            int signal = 0;
+            sigwait(&m_signals, &signal);
+            PostMessageA(target, kStopMsg, 0, 0);
+        });
+    }
+    ~SignalWatcher()
+    {
+        // Wakes the watcher if no signal came; its post then finds no window.
+        pthread_kill(m_thread.native_handle(), SIGTERM);
+        m_thread.join();
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+
+private:
+    sigset_t m_signals;
+    sigset_t m_previous;
+    std::thread m_thread;
+};
+
+// Writes what the client added to its log since the last call.
+class LogPrinter {
+public:
+    explicit LogPrinter(const CKnxClient& client) : m_client(client) {}
+    void PrintNew()
+    {
+        const std::string& log = m_client.m_strLog.str();
+        if (log.size() <= m_printed) return;
+        fwrite(log.data() + m_printed, 1, log.size() - m_printed, stdout);
+        fflush(stdout);
+        m_printed = log.size();
+    }
+
+private:
+    const CKnxClient& m_client;
+    size_t m_printed = 0;
+};
+
+// Runs the message loop until the monitor's end; returns once the disconnect
+// report is out or the grace second has passed.
+void RunLoop(CKnxClient& client, CWnd& output, LogPrinter& printer)
+{
+    bool stopping = false;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        bool forOutput = msg.hwnd == output.m_hWnd;
+        if (forOutput && msg.message == kOutputMsg) {
+            printer.PrintNew();
+        } else if (forOutput && !stopping &&
+                   (msg.message == kStopMsg || (msg.message == WM_TIMER && msg.wParam == kRunTimer))) {
+            stopping = true;
+            KillTimer(output.m_hWnd, kRunTimer);
+            SetTimer(output.m_hWnd, kGraceTimer, kGraceMs, nullptr);
+            client.Disconnect();
+        } else if (forOutput && msg.message == WM_TIMER && msg.wParam == kGraceTimer) {
+            return;
+        } else {
+            DispatchMessageA(&msg);
+        }
+        if (stopping && client.m_nChannelId == -1) return;
+    }
+}
+
+}  // namespace
+
+int RunMonitor(int seconds)
+{
+    if (!PrepareCommand()) return 0;
+    CWnd output;
+    if (!output.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr)) return 0;
+    {
+        SignalWatcher watcher(output.m_hWnd);
+        g_pCurrentClient = new CKnxClient;
+        CKnxClient& client = *g_pCurrentClient;
+        LogPrinter printer(client);
+        client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr);
+        client.m_pOutputWnd = &output;
+        client.m_nOutputMsg = kOutputMsg;
+        client.SetDebugLevel(g_nDebugLevel);
+        client.Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
+        client.Connect();
+        if (seconds > 0) SetTimer(output.m_hWnd, kRunTimer, static_cast<UINT>(seconds) * 1000u, nullptr);
+        RunLoop(client, output, printer);
+        printer.PrintNew();
+        client.DestroyWindow();
+        delete g_pCurrentClient;
+        g_pCurrentClient = nullptr;
+    }
+    output.DestroyWindow();
+    return 0;
+}

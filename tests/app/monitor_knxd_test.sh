@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# kelvane-monitor against knxd across a veth pair between two network
+# namespaces: telegrams that other knxd clients write appear as "recv GA:"
+# lines, each is acknowledged (so knxd repeats nothing), a heartbeat goes out
+# after 10 s, and SIGINT ends the monitor with the disconnect report.
+set -u
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/netns.sh"
+command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/test.sh installs it)"; exit 1; }
+netns_init
+
+tag=m$$
+gw=kv-$tag-gw
+cl=kv-$tag-cl
+netns_add "$gw"
+netns_add "$cl"
+netns_link "$gw" kvg0 10.254.1.1/24 "$cl" kvc0 10.254.1.2/24
+
+sock="$NETNS_TMP/knxd.sock"
+netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
+wait_until 10 test -S "$sock" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; exit 1; }
+netns_spawn "$gw" "$NETNS_TMP/wire.log" python3 "$here/../support/knx_sniffer.py" kvg0
+wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; exit 1; }
+
+mkdir "$NETNS_TMP/run"
+printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.254.1.2\nGATEWAY-IP-ADDRESS=10.254.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+out="$NETNS_TMP/monitor.out"
+(cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 60) >"$out" 2>&1 &
+monitor=$!
+NETNS_PIDS+=($monitor)
+
+fail=0
+wait_until 5 grep -q '^connection ok:$' "$out" || { echo "FAIL: no connect report"; cat -A "$out"; exit 1; }
+echo "ok: connected"
+
+knxtool groupswrite "local:$sock" 1/2/3 1 >/dev/null
+knxtool groupwrite "local:$sock" 1/2/4 c8 >/dev/null
+knxtool groupswrite "local:$sock" 1/2/3 0 >/dev/null
+wait_until 5 test "$(grep -c '^recv GA: L_DATA.ind' "$out")" -ge 3
+got=$(grep '^recv GA: L_DATA.ind' "$out" | sed 's/  [0-9.]*  / SRC /')
+want='recv GA: L_DATA.ind SRC 1/2/3  (1) : 1
+recv GA: L_DATA.ind SRC 1/2/4  (2) : 00 c8
+recv GA: L_DATA.ind SRC 1/2/3  (1) : 0'
+if [ "$got" = "$want" ]; then echo "ok: three telegrams reported once each"; else
+  echo "FAIL: telegrams"; echo "--- want"; echo "$want"; echo "--- got"; cat -A "$out"; fail=1; fi
+
+# Every tunnelling request from knxd (three telegrams) is answered with an
+# acknowledgement from the client, and knxd sent none of them twice.
+requests=$(grep -c '^10.254.1.1 0420$' "$NETNS_TMP/wire.log")
+acks=$(grep -c '^10.254.1.2 0421$' "$NETNS_TMP/wire.log")
+if [ "$requests" = 3 ] && [ "$acks" = 3 ]; then echo "ok: each telegram acknowledged, none repeated"; else
+  echo "FAIL: $requests tunnelling requests from knxd, $acks acknowledgements"; cat "$NETNS_TMP/wire.log"; fail=1; fi
+
+if wait_until 13 grep -q '^10.254.1.2 0207$' "$NETNS_TMP/wire.log"; then echo "ok: heartbeat sent"; else
+  echo "FAIL: no heartbeat within 13 s"; cat "$NETNS_TMP/wire.log"; fail=1; fi
+
+kill -INT "$monitor"
+for _ in $(seq 1 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$monitor" 2>/dev/null; then echo "FAIL: monitor still runs 5 s after SIGINT"; fail=1; else
+  wait "$monitor"; rc=$?
+  [ $rc = 0 ] && echo "ok: exit code 0" || { echo "FAIL: exit code $rc"; fail=1; }
+fi
+if tail -3 "$out" | head -1 | grep -q '^disconnected$'; then echo "ok: ends with the disconnect report"; else
+  echo "FAIL: no disconnect report at the end"; cat -A "$out"; fail=1; fi
+
+exit $fail
