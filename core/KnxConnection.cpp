@@ -5,7 +5,6 @@
 #include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
 #include "knxnetip/RecvFrame.h"
-#include "platform/winbase.h"
 #include "platform/wsock.h"
 
 namespace {
@@ -99,9 +98,11 @@ void CKnxClient::WaitForControlResponse()
     PollForFrame(m_controlEndpoint, &CKnxClient::HandleResponse);
 }
 
-// At most 10 passes, 20 ms apart: take one queued window message, then look
+// At most 10 passes of up to 20 ms: take one queued window message, then look
 // at the endpoint; the first frame read ends the poll and goes to handler
 // (when given). Bytes that make no frame are dropped and the poll goes on.
+// A pass ends its wait early when bytes arrive, so an answer is taken as it
+// comes rather than up to 20 ms later.
 void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
 {
     for (int pass = 0; pass < kPollPasses; ++pass) {
@@ -114,7 +115,7 @@ void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
                 return;
             }
         }
-        Sleep(kPollStepMs);
+        endpoint.WaitForData(kPollStepMs);
     }
 }
 

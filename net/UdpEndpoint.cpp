@@ -35,6 +35,7 @@ CUdpEndpoint::CUdpEndpoint() {
     m_bSocketsStarted = 1;
     CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, 0);
     CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, 0);
+    CreatePipe(&m_hWakeRead, &m_hWakeWrite, nullptr, 0);
 }
 
 CUdpEndpoint::~CUdpEndpoint() {
@@ -44,6 +45,8 @@ CUdpEndpoint::~CUdpEndpoint() {
     ClosePipeEnd(m_hRxPipeRead);
     ClosePipeEnd(m_hTxPipeWrite);
     ClosePipeEnd(m_hTxPipeRead);
+    ClosePipeEnd(m_hWakeWrite);
+    ClosePipeEnd(m_hWakeRead);
 }
 
 DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
@@ -97,6 +100,16 @@ DWORD CUdpEndpoint::HasData() {
     return waiting;
 }
 
+DWORD CUdpEndpoint::WaitForData(DWORD timeoutMs) {
+    if (!m_hRxPipeRead) {
+        Sleep(timeoutMs);
+        return 0;
+    }
+    pollfd wait = {PipeDescriptor(m_hRxPipeRead), POLLIN, 0};
+    poll(&wait, 1, static_cast<int>(timeoutMs));
+    return HasData();
+}
+
 int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
     if (HasData() == 0) return 0;
     DWORD got = 0;
@@ -124,9 +137,15 @@ DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     return 0;
 }
 
+// A plain Stop is seen when the worker's wait runs out; here the owner waits
+// for the end, so the wait is cut short: destroying a client or restarting
+// an endpoint then costs no idle wait of up to 200 ms.
 void CUdpEndpoint::EndWorker(bool discardReceived) {
     if (!m_hThread) return;
     m_bStop.store(1, std::memory_order_release);
+    DWORD written = 0;
+    const BYTE wake = 1;
+    if (m_hWakeWrite) WriteFile(m_hWakeWrite, &wake, 1, &written, nullptr);
     BYTE scrap[kReceiveLimit];
     while (WaitForSingleObject(m_hThread, kEndPollMs) != WAIT_OBJECT_0) {
         if (discardReceived) {
@@ -136,6 +155,10 @@ void CUdpEndpoint::EndWorker(bool discardReceived) {
     }
     CloseHandle(m_hThread);
     m_hThread = nullptr;
+    BYTE drained[16];
+    DWORD waiting = 0, got = 0;
+    while (m_hWakeRead && PeekNamedPipe(m_hWakeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0)
+        ReadFile(m_hWakeRead, drained, sizeof drained, &got, nullptr);
 }
 
 int CUdpEndpoint::OpenSocket() {
@@ -185,8 +208,10 @@ void CUdpEndpoint::RunLoop(int s) {
     while (!leave) {
         // Bytes written into the send pipe end the wait too, so that a
         // request leaves at once instead of at the end of the wait.
-        pollfd waits[2] = {{s, POLLIN, 0}, {PipeDescriptor(m_hTxPipeRead), POLLIN, 0}};
-        const int result = poll(waits, 2, kWaitMs);
+        // So does the owner when it ends the worker for good (EndWorker).
+        pollfd waits[3] = {{s, POLLIN, 0}, {PipeDescriptor(m_hTxPipeRead), POLLIN, 0},
+                           {PipeDescriptor(m_hWakeRead), POLLIN, 0}};
+        const int result = poll(waits, m_hWakeRead ? 3 : 2, kWaitMs);
         if (result < 0) {
             Sleep(kFailedWaitPauseMs);
         } else if (waits[0].revents != 0) {

@@ -35,6 +35,10 @@ public:
     virtual void OnReceive();
     // Bytes waiting in the receive pipe; 0 when none or unknown.
     DWORD HasData();
+    // Waits at most timeoutMs for bytes in the receive pipe and returns the
+    // count waiting then (0: none came). Lets a poll notice an answer as it
+    // arrives instead of at the end of its step.
+    DWORD WaitForData(DWORD timeoutMs);
     // Reads at most max bytes without blocking; 0 when nothing waits.
     int Read(BYTE* buffer, DWORD max);
     // Puts bytes into the send pipe; returns the count the pipe took. Each
@@ -78,4 +82,7 @@ private:
     // Bytes of the current send-pipe record not yet sent. Only the worker
     // uses it; it carries over to the next worker when a run ends mid-record.
     DWORD m_dwTxLeft = 0;
+    // Wakes the worker's wait when the owner ends it (EndWorker).
+    HANDLE m_hWakeRead = nullptr;
+    HANDLE m_hWakeWrite = nullptr;
 };

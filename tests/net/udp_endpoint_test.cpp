@@ -217,6 +217,13 @@ TEST_F(EndpointLoopback, LargeWriteLeavesInChunksOf1500) {
     EXPECT_EQ(Bytes(data.begin() + 1500, data.end()), second);
 }
 
+TEST_F(EndpointLoopback, WaitForDataReturnsWhatArrivedOrNothing) {
+    StartAgainst(m_endpoint, m_peer.port());
+    EXPECT_EQ(0u, m_endpoint.WaitForData(20));
+    m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(21, 6));
+    EXPECT_EQ(21u, m_endpoint.WaitForData(3000));
+}
+
 // Writes waiting together in the pipe still leave one datagram each: a
 // receiver reads one frame per datagram and would lose a joined second one.
 TEST_F(EndpointLoopback, WritesWaitingTogetherLeaveOneDatagramEach) {

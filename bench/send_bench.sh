@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# One whole `kelvane send` against knxd in a network namespace, repeated:
+# prints the median wall time and CPU time of the process. Targets: at most
+# 230 ms wall, under 20 ms CPU. Needs root and knxd; exits 1 when a median
+# misses its target.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+runs=${RUNS:-15}
+. "$root/tests/support/netns.sh"
+netns_init
+
+tag=b$$
+gw=kv-$tag-gw
+cl=kv-$tag-cl
+netns_add "$gw"
+netns_add "$cl"
+netns_link "$gw" kvg0 10.249.1.1/24 "$cl" kvc0 10.249.1.2/24
+sock="$NETNS_TMP/knxd.sock"
+netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
+wait_until 10 test -S "$sock" || { echo "knxd did not start"; exit 1; }
+mkdir "$NETNS_TMP/run"
+printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.249.1.2\nGATEWAY-IP-ADDRESS=10.249.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+
+cd "$NETNS_TMP/run"
+# The measuring runs inside the client's namespace, so that only kelvane
+# itself is timed, not the namespace switch.
+ip netns exec "$cl" python3 - "$build/kelvane" "$runs" <<'PY'
+import os, statistics, subprocess, sys, time
+program, runs = sys.argv[1], int(sys.argv[2])
+walls, cpus = [], []
+for i in range(runs):
+    start = time.perf_counter()
+    child = subprocess.Popen([program, "send", "1/2/3", "EIS1", str(i % 2)], stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    walls.append((time.perf_counter() - start) * 1000)
+    cpus.append((usage.ru_utime + usage.ru_stime) * 1000)
+wall, cpu = statistics.median(walls), statistics.median(cpus)
+print(f"kelvane send, {runs} runs: median wall {wall:.0f} ms (target <= 230), "
+      f"median CPU {cpu:.1f} ms (target < 20); wall min {min(walls):.0f}, max {max(walls):.0f} ms")
+sys.exit(0 if wall <= 230 and cpu < 20 else 1)
+PY
