@@ -16,11 +16,8 @@ cl=kv-$tag-cl
 netns_add "$gw"
 netns_add "$cl"
 netns_link "$gw" kvg0 10.249.1.1/24 "$cl" kvc0 10.249.1.2/24
-sock="$NETNS_TMP/knxd.sock"
-netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
-wait_until 10 test -S "$sock" || { echo "knxd did not start"; exit 1; }
-mkdir "$NETNS_TMP/run"
-printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.249.1.2\nGATEWAY-IP-ADDRESS=10.249.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+knxd_start "$gw" kvg0 || exit 1
+write_config "$NETNS_TMP/run" 10.249.1.2 10.249.1.1 0
 
 cd "$NETNS_TMP/run"
 # The measuring runs inside the client's namespace, so that only kelvane

@@ -7,7 +7,6 @@ set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/netns.sh"
-command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/test.sh installs it)"; exit 1; }
 netns_init
 
 tag=m$$
@@ -17,14 +16,12 @@ netns_add "$gw"
 netns_add "$cl"
 netns_link "$gw" kvg0 10.254.1.1/24 "$cl" kvc0 10.254.1.2/24
 
-sock="$NETNS_TMP/knxd.sock"
-netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
-wait_until 10 test -S "$sock" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; exit 1; }
+knxd_start "$gw" kvg0 || exit 1
+sock=$KNXD_SOCK
 netns_spawn "$gw" "$NETNS_TMP/wire.log" python3 "$here/../support/knx_sniffer.py" kvg0
 wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; exit 1; }
 
-mkdir "$NETNS_TMP/run"
-printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.254.1.2\nGATEWAY-IP-ADDRESS=10.254.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+write_config "$NETNS_TMP/run" 10.254.1.2 10.254.1.1 0
 out="$NETNS_TMP/monitor.out"
 (cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 60) >"$out" 2>&1 &
 monitor=$!

@@ -6,7 +6,6 @@ set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/netns.sh"
-command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/test.sh installs it)"; exit 1; }
 netns_init
 
 tag=k$$
@@ -16,15 +15,13 @@ netns_add "$gw"
 netns_add "$cl"
 netns_link "$gw" kvg0 10.252.1.1/24 "$cl" kvc0 10.252.1.2/24
 
-sock="$NETNS_TMP/knxd.sock"
-netns_spawn "$gw" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I kvg0 -u "$sock" -b dummy:
-wait_until 10 test -S "$sock" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; exit 1; }
+knxd_start "$gw" kvg0 || exit 1
+sock=$KNXD_SOCK
 knxtool groupsocketlisten "local:$sock" >"$NETNS_TMP/bus.log" 2>&1 &
 NETNS_PIDS+=($!)
 sleep 0.3
 
-mkdir "$NETNS_TMP/run"
-printf '[CONFIG]\nMY-OWN-IP-ADDRESS=10.252.1.2\nGATEWAY-IP-ADDRESS=10.252.1.1\nDEBUG-LEVEL=0\n' >"$NETNS_TMP/run/Kelvane.ini"
+write_config "$NETNS_TMP/run" 10.252.1.2 10.252.1.1 0
 run() { (cd "$NETNS_TMP/run" && timeout 20 ip netns exec "$cl" "$build/kelvane" "$@"); }
 
 fail=0

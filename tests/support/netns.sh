@@ -26,6 +26,7 @@ netns_init() {
 }
 
 netns_cleanup() {
+  set +e  # a caller's errexit must not cut the cleanup short
   local pid ns i
   for pid in "${NETNS_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${NETNS_PIDS[@]}"; do
@@ -69,4 +70,20 @@ wait_until() {
   local limit=$1 i; shift
   for i in $(seq 1 $((limit * 10))); do "$@" && return 0; sleep 0.1; done
   return 1
+}
+
+# knxd_start NS IFACE: knxd as tunnelling and discovery server on IFACE inside
+# NS (individual address 0.0.1, four tunnel slots from 0.0.2); sets KNXD_SOCK
+# to its local socket once it is up.
+knxd_start() {
+  command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/install-deps.sh installs it)"; return 1; }
+  KNXD_SOCK="$NETNS_TMP/knxd.sock"
+  netns_spawn "$1" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
+  wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; return 1; }
+}
+
+# write_config FOLDER LOCAL GATEWAY LEVEL: a Kelvane.ini in FOLDER.
+write_config() {
+  mkdir -p "$1"
+  printf '[CONFIG]\nMY-OWN-IP-ADDRESS=%s\nGATEWAY-IP-ADDRESS=%s\nDEBUG-LEVEL=%s\n' "$2" "$3" "$4" >"$1/Kelvane.ini"
 }
