@@ -1,7 +1,6 @@
 // The real program, run in a fresh folder: exact output bytes and exit code.
 #include <gtest/gtest.h>
 
-
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -29,6 +28,7 @@ const char kUsage[] =
     "  Kommandos:\n"
     "  - search : suche nach EIB/KNX Gateway\n"
     "  - send GA Type Value : sende GruppenAdresse\n";
+const char kComplete[] = "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.2\n";
 
 }  // namespace
 
@@ -56,13 +56,11 @@ TEST_F(CliTest, DispatcherLines)
         {"NoFileSend", nullptr, {"send", "1/2/3", "EIS1", "1"}, "Error: File 'Kelvane.ini' not found\n"},
         {"NoLocal", "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
         {"NoGateway", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
-        {"TooFewOperands", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.2\n",
-         {"send", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n"},
-        {"TooFewOperandsUpperCase", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.2\n",
-         {"SEND"}, "nicht gen\x81gend Parameter\n"},
+        {"TooFewOperands", kComplete, {"send", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n"},
+        {"TooFewOperandsUpperCase", kComplete, {"SEND"}, "nicht gen\x81gend Parameter\n"},
         {"TooFewOperandsMixedCase", "[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\n",
          {"sEnD", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
-        {"OtherWord", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.2\n", {"help"}, ""},
+        {"OtherWord", kComplete, {"help"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
