@@ -17,28 +17,16 @@ TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes) {
         const char* name;
         int code;
     };
+#define CASE(error, code) {error, #error, code}
     const Case cases[] = {
-        {EADDRNOTAVAIL, "EADDRNOTAVAIL", 10049},
-        {EADDRINUSE, "EADDRINUSE", 10048},
-        {EACCES, "EACCES", 10013},
-        {EPERM, "EPERM", 10013},
-        {EINVAL, "EINVAL", 10022},
-        {EINTR, "EINTR", 10004},
-        {EFAULT, "EFAULT", 10014},
-        {EAGAIN, "EAGAIN", 10035},
-        {ENOTSOCK, "ENOTSOCK", 10038},
-        {EMSGSIZE, "EMSGSIZE", 10040},
-        {EAFNOSUPPORT, "EAFNOSUPPORT", 10047},
-        {ENETUNREACH, "ENETUNREACH", 10051},
-        {ECONNRESET, "ECONNRESET", 10054},
-        {ENOBUFS, "ENOBUFS", 10055},
-        {ENOMEM, "ENOMEM", 10055},
-        {ETIMEDOUT, "ETIMEDOUT", 10060},
-        {ECONNREFUSED, "ECONNREFUSED", 10061},
-        {EHOSTUNREACH, "EHOSTUNREACH", 10065},
-        {0, "no error", 0},
-        {ENOENT, "ENOENT (no counterpart)", ENOENT},
+        CASE(EADDRNOTAVAIL, 10049), CASE(EADDRINUSE, 10048), CASE(EACCES, 10013), CASE(EPERM, 10013),
+        CASE(EINVAL, 10022), CASE(EINTR, 10004), CASE(EFAULT, 10014), CASE(EAGAIN, 10035),
+        CASE(ENOTSOCK, 10038), CASE(EMSGSIZE, 10040), CASE(EAFNOSUPPORT, 10047), CASE(ENETUNREACH, 10051),
+        CASE(ECONNRESET, 10054), CASE(ENOBUFS, 10055), CASE(ENOMEM, 10055), CASE(ETIMEDOUT, 10060),
+        CASE(ECONNREFUSED, 10061), CASE(EHOSTUNREACH, 10065),
+        {0, "no error", 0}, {ENOENT, "ENOENT (no counterpart)", ENOENT},
     };
+#undef CASE
     for (const Case& c : cases) {
         EXPECT_EQ(c.code, WsaErrorFromErrno(c.error)) << c.name;
         errno = c.error;
