@@ -24,16 +24,3 @@ TEST(ProgramEntryTest, FrameworkFailureEndsWithCodeOne)
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "Fatal Error: MFC initialization failed\n");
 }
-
-TEST(ProgramEntryTest, StartUpNamesTheApplicationAfterItsModule)
-{
-    char name[] = "kelvane";
-    char* argv[] = {name, nullptr};
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ProgramMain(1, argv, nullptr), 0);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(theApp.m_strAppName, "kelvane_tests");
-    EXPECT_EQ(theApp.m_hInstance, GetModuleHandleA(nullptr));
-    EXPECT_EQ(theApp.m_lpCmdLine, GetCommandLineA());
-    EXPECT_NE(std::string(GetCommandLineA()).find("kelvane_tests"), std::string::npos);
-}

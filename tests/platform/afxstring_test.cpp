@@ -18,13 +18,3 @@ TEST(CStringTest, CaseChangesTouchOnlyAsciiLetters)
     s.MakeLower();
     EXPECT_EQ(s, "az-\x81\xE4!q");
 }
-
-TEST(CStringTest, ConcatenationAndComparison)
-{
-    CString a("ab");
-    CString b = a + "cd" + CString("ef");
-    EXPECT_EQ(b, "abcdef");
-    EXPECT_NE(b, a);
-    EXPECT_TRUE(CString().IsEmpty());
-    EXPECT_LT(a.Compare("b"), 0);
-}
