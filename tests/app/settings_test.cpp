@@ -19,20 +19,15 @@ struct ConfigCase {
     Settings expected;
 };
 
-void Reset()
-{
-    g_strMyOwnIpAddress = "";
-    g_strGatewayIpAddress = "";
-    g_nDebugLevel = 0;
-}
-
 // Reads file as Kelvane.ini in a fresh folder, starting from reset settings.
 int ReadFile(const std::string& file)
 {
     TempFolder folder;
     if (!folder.Ok() || !folder.WorkIn()) return -1;
     folder.Write("Kelvane.ini", file);
-    Reset();
+    g_strMyOwnIpAddress = "";
+    g_strGatewayIpAddress = "";
+    g_nDebugLevel = 0;
     return ReadConfigFile();
 }
 
@@ -93,28 +88,22 @@ TEST(ReadConfigFileTest, Table)
     }
 }
 
-TEST(ReadConfigFileTest, MissingFileSaysSoAndLeavesSettings)
-{
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok() && folder.WorkIn());
-    Reset();
-    g_strGatewayIpAddress = "kept";
-    testing::internal::CaptureStdout();
-    int result = ReadConfigFile();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(g_strGatewayIpAddress, "kept");
-}
-
+// A missing file says so and changes nothing; a file changes only what it names.
 TEST(ReadConfigFileTest, SettingsNotNamedKeepTheirValues)
 {
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok() && folder.WorkIn());
-    folder.Write("Kelvane.ini", "[CONFIG]\nDEBUG-LEVEL=1\n");
-    g_strMyOwnIpAddress = "a";
-    g_strGatewayIpAddress = "b";
-    EXPECT_EQ(ReadConfigFile(), 1);
-    EXPECT_EQ(g_strMyOwnIpAddress, "a");
-    EXPECT_EQ(g_strGatewayIpAddress, "b");
-    EXPECT_EQ(g_nDebugLevel, 1);
+    for (const char* file : {static_cast<const char*>(nullptr), "[CONFIG]\nDEBUG-LEVEL=1\n"}) {
+        SCOPED_TRACE(file ? file : "no file");
+        TempFolder folder;
+        ASSERT_TRUE(folder.Ok() && folder.WorkIn());
+        if (file) folder.Write("Kelvane.ini", file);
+        g_strMyOwnIpAddress = "a";
+        g_strGatewayIpAddress = "b";
+        g_nDebugLevel = 0;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ReadConfigFile(), file ? 1 : 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), file ? "" : "Error: File 'Kelvane.ini' not found\n");
+        EXPECT_EQ(g_strMyOwnIpAddress, "a");
+        EXPECT_EQ(g_strGatewayIpAddress, "b");
+        EXPECT_EQ(g_nDebugLevel, file ? 1 : 0);
+    }
 }
