@@ -132,16 +132,4 @@ TEST(FrameReport, GroupTelegramLine)
         << "total length 10";
 }
 
-TEST(FrameReport, WithoutClientSaysNothing)
-{
-    CKnxClient client;
-    const Received in("06 10 02 0A 00 08 C8 00");
-    std::unique_ptr<CRecvFrame> frame(client.CreateFrame(in.buffer, in.received, 0x020A));
-    frame->m_pClient = nullptr;
-    testing::internal::CaptureStdout();
-    frame->Report();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(client.m_strLog, "");
-}
-
 }  // namespace
