@@ -40,11 +40,13 @@ std::uint16_t PortOf(const Datagram& d) { return ntohs(d.from.sin_port); }
 
 }  // namespace
 
+// Channel 200 shows that a channel byte above 127 stays unsigned; level 2
+// adds the trace lines but still no report of the gateway's responses.
 TEST(ClientSendTest, WholeRoadByteForByte)
 {
-    ScriptedGateway gateway("127.0.0.21", 3671, ScriptedGateway::Polite(0x15));
+    ScriptedGateway gateway("127.0.0.21", 3671, ScriptedGateway::Polite(0xC8));
     ASSERT_TRUE(gateway.ok());
-    SendRun run = RunSend("127.0.0.21", 0x0A03, 1, 1);
+    SendRun run = RunSend("127.0.0.21", 0x0A03, 1, 1, 2);
     ASSERT_TRUE(gateway.WaitFor(3, 2000));
     std::vector<Datagram> got = gateway.Received();
     ASSERT_EQ(got.size(), 3u);
@@ -59,17 +61,17 @@ TEST(ClientSendTest, WholeRoadByteForByte)
     EXPECT_EQ(HexOf(got[0].bytes), connect);
     EXPECT_EQ(PortOf(got[0]), run.controlPort) << "the connect request leaves from the control endpoint";
 
-    EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 15 04 15 00 00 11 00 8C E0 00 00 0A 03 01 00 81");
+    EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 15 04 C8 00 00 11 00 8C E0 00 00 0A 03 01 00 81");
     EXPECT_EQ(PortOf(got[1]), run.dataPort) << "the write leaves from the data endpoint";
 
     char disconnect[96];
-    snprintf(disconnect, sizeof disconnect, "06 10 02 09 00 10 15 00 08 01 7F 00 00 01 %02X %02X",
+    snprintf(disconnect, sizeof disconnect, "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 %02X %02X",
              run.controlPort >> 8, run.controlPort & 0xFF);
     EXPECT_EQ(HexOf(got[2].bytes), disconnect);
 
-    EXPECT_EQ(run.channelAfterConnect, 0x15);
+    EXPECT_EQ(run.channelAfterConnect, 200);
     EXPECT_EQ(run.channelAtEnd, -1);
-    EXPECT_EQ(run.stdoutText, "") << "responses are not reported on the console";
+    EXPECT_EQ(run.stdoutText, "Ostrel starts..\nSendGA ch=200 seq=1 value=1\n");
 }
 
 TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
@@ -85,16 +87,6 @@ TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
     EXPECT_EQ(ServiceType(got[2].bytes), 0x0209);
     EXPECT_EQ(got[2].bytes[6], 1) << "the disconnect carries the channel of construction";
     EXPECT_EQ(run.channelAtEnd, 1);
-}
-
-TEST(ClientSendTest, ChannelByteAbove127StaysUnsigned)
-{
-    ScriptedGateway gateway("127.0.0.23", 3671, ScriptedGateway::Polite(0xC8));
-    ASSERT_TRUE(gateway.ok());
-    SendRun run = RunSend("127.0.0.23", 0x0A03, 1, 0);
-    EXPECT_EQ(run.channelAfterConnect, 200);
-    ASSERT_TRUE(gateway.WaitFor(3, 2000));
-    EXPECT_EQ(gateway.Received()[1].bytes[7], 0xC8);
 }
 
 TEST(ClientSendTest, JunkBeforeTheResponseIsSkipped)
@@ -124,14 +116,6 @@ TEST(ClientSendTest, UnsupportedTypeSendsNoWriteButClosesTheConnection)
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(ServiceType(got[0].bytes), 0x0205);
     EXPECT_EQ(ServiceType(got[1].bytes), 0x0209);
-}
-
-TEST(ClientSendTest, TraceLineAtLevelTwo)
-{
-    ScriptedGateway gateway("127.0.0.26", 3671, ScriptedGateway::Polite(7));
-    ASSERT_TRUE(gateway.ok());
-    SendRun run = RunSend("127.0.0.26", 0x0A03, 1, 1, 2);
-    EXPECT_EQ(run.stdoutText, "Ostrel starts..\nSendGA ch=7 seq=1 value=1\n");
 }
 
 TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)

@@ -176,56 +176,51 @@ TEST_F(WindowModeTest, ConnectAndDisconnectReturnAtOnceAndWriteNothingToTheConso
     EXPECT_NE(m_client->m_strLog.str().find("disconnected\nchannel      5 \n\n"), std::string::npos);
 }
 
-TEST_F(WindowModeTest, TunnellingRequestIsReportedThenAcknowledged)
+// Cases run in turn on one connection. Frames waiting together come in one
+// read, and each must be handled; an acknowledgement is neither answered nor
+// reported, and leaves the receive sequence alone.
+TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 {
+    struct Case {
+        const char* name;
+        std::vector<Bytes> frames;
+        std::vector<std::string> acks;
+        std::string log;
+        int sequence;
+    };
+    const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : ";
+    const Case cases[] = {
+        {"one request", {TunnellingRequest(5, 4, 0x81)}, {"06 10 04 21 00 0A 04 05 04 00"}, line + "1\n", 4},
+        {"an acknowledgement alone", {TunnellingAck(5, 3)}, {}, "", 4},
+        {"three frames in one read",
+         {TunnellingRequest(5, 7, 0x81), TunnellingAck(5, 0), TunnellingRequest(5, 8, 0x80)},
+         {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"}, line + "1\n" + line + "0\n", 8},
+    };
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     OpenAndConnect(gateway, "127.0.0.35");
-    size_t before = gateway.Received().size();
-    CString logBefore = m_client->m_strLog;
-    gateway.SendTo(TunnellingRequest(5, 7, 0x81), Loopback(m_client->m_dataEndpoint.m_nLocPort));
-    ASSERT_TRUE(PumpUntil([&] { return gateway.Received().size() == before + 1; }));
-    EXPECT_EQ(HexOf(gateway.Received().back().bytes), "06 10 04 21 00 0A 04 05 07 00");
-    EXPECT_EQ(m_client->m_nRecvSequence, 7);
-    EXPECT_EQ(m_client->m_strLog.str().substr(logBefore.str().size()),
-              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
-}
-
-TEST_F(WindowModeTest, EveryFrameOfOneReadIsReportedAndAcknowledged)
-{
-    ScriptedGateway gateway("127.0.0.36", 3671, ScriptedGateway::Polite(5));
-    OpenAndConnect(gateway, "127.0.0.36");
-    size_t before = gateway.Received().size();
-    CString logBefore = m_client->m_strLog;
     sockaddr_in data = Loopback(m_client->m_dataEndpoint.m_nLocPort);
-    // Three frames waiting together: an ack (neither answered nor reported)
-    // between two requests.
-    gateway.SendTo(TunnellingRequest(5, 7, 0x81), data);
-    gateway.SendTo(TunnellingAck(5, 0), data);
-    gateway.SendTo(TunnellingRequest(5, 8, 0x80), data);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (m_client->m_dataEndpoint.HasData() < 52 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(m_client->m_dataEndpoint.HasData(), 52u);
-    ASSERT_TRUE(PumpUntil([&] { return gateway.Received().size() == before + 2; }));
-    PumpFor(50);
-    std::vector<Datagram> got = gateway.Received();
-    ASSERT_EQ(got.size(), before + 2);
-    EXPECT_EQ(HexOf(got[before].bytes), "06 10 04 21 00 0A 04 05 07 00");
-    EXPECT_EQ(HexOf(got[before + 1].bytes), "06 10 04 21 00 0A 04 05 08 00");
-    EXPECT_EQ(m_client->m_strLog.str().substr(logBefore.str().size()),
-              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
-              "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 0\n");
-}
-
-TEST_F(WindowModeTest, AcknowledgementAloneIsNeitherAnsweredNorReported)
-{
-    ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(5));
-    OpenAndConnect(gateway, "127.0.0.37");
-    size_t before = gateway.Received().size();
-    CString logBefore = m_client->m_strLog;
-    gateway.SendTo(TunnellingAck(5, 3), Loopback(m_client->m_dataEndpoint.m_nLocPort));
-    ASSERT_TRUE(PumpUntil([&] { return m_client->m_dataEndpoint.HasData() == 0; }));
-    PumpFor(100);
-    EXPECT_EQ(gateway.Received().size(), before);
-    EXPECT_EQ(m_client->m_strLog, logBefore);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t before = gateway.Received().size();
+        size_t logBefore = m_client->m_strLog.str().size();
+        DWORD bytes = 0;
+        for (const Bytes& frame : c.frames) {
+            gateway.SendTo(frame, data);
+            bytes += static_cast<DWORD>(frame.size());
+        }
+        // Nothing is dispatched while waiting, so all of them wait for one read.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (m_client->m_dataEndpoint.HasData() < bytes && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(m_client->m_dataEndpoint.HasData(), bytes);
+        ASSERT_TRUE(PumpUntil([&] {
+            return gateway.Received().size() == before + c.acks.size() && m_client->m_dataEndpoint.HasData() == 0;
+        }));
+        PumpFor(50);
+        std::vector<Datagram> got = gateway.Received();
+        ASSERT_EQ(got.size(), before + c.acks.size());
+        for (size_t i = 0; i < c.acks.size(); ++i) EXPECT_EQ(HexOf(got[before + i].bytes), c.acks[i]);
+        EXPECT_EQ(m_client->m_strLog.str().substr(logBefore), c.log);
+        EXPECT_EQ(m_client->m_nRecvSequence, c.sequence);
+    }
 }
