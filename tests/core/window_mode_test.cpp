@@ -189,13 +189,26 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         int sequence;
     };
     const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : ";
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"one request", {TunnellingRequest(5, 4, 0x81)}, {"06 10 04 21 00 0A 04 05 04 00"}, line + "1\n", 4},
         {"an acknowledgement alone", {TunnellingAck(5, 3)}, {}, "", 4},
         {"three frames in one read",
          {TunnellingRequest(5, 7, 0x81), TunnellingAck(5, 0), TunnellingRequest(5, 8, 0x80)},
          {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"}, line + "1\n" + line + "0\n", 8},
     };
+    // 49 requests of 21 bytes: the last one is cut by the end of a 1024-byte read.
+    Case burst{"a burst longer than one read", {}, {}, "", 58};
+    for (int sequence = 10; sequence <= 58; ++sequence) {
+        burst.frames.push_back(TunnellingRequest(5, static_cast<std::uint8_t>(sequence), 0x81));
+        char ack[40];
+        snprintf(ack, sizeof ack, "06 10 04 21 00 0A 04 05 %02X 00", sequence);
+        burst.acks.push_back(ack);
+        burst.log += line + "1\n";
+    }
+    cases.push_back(burst);
+    cases.push_back({"bytes that start no frame end the walk",
+                     {TunnellingRequest(5, 60, 0x80), ParseHex("47 45 54 20"), TunnellingRequest(5, 61, 0x81)},
+                     {"06 10 04 21 00 0A 04 05 3C 00"}, line + "0\n", 60});
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     OpenAndConnect(gateway, "127.0.0.35");
     sockaddr_in data = Loopback(m_client->m_dataEndpoint.m_nLocPort);
