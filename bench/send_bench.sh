@@ -10,13 +10,7 @@ runs=${RUNS:-15}
 . "$root/tests/support/netns.sh"
 netns_init
 
-tag=b$$
-gw=kv-$tag-gw
-cl=kv-$tag-cl
-netns_add "$gw"
-netns_add "$cl"
-netns_link "$gw" kvg0 10.249.1.1/24 "$cl" kvc0 10.249.1.2/24
-knxd_start "$gw" kvg0 || exit 1
+gateway_pair b$$ 10.249.1 || exit 1
 write_config "$NETNS_TMP/run" 10.249.1.2 10.249.1.1 0
 
 cd "$NETNS_TMP/run"

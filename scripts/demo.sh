@@ -15,14 +15,8 @@ fi
 
 . tests/support/netns.sh
 netns_init
-gw=kvdemo-gw-$$
-cl=kvdemo-cl-$$
-netns_add "$gw"
-netns_add "$cl"
-netns_link "$gw" kvdemo0 10.253.1.1/24 "$cl" kvdemo1 10.253.1.2/24
-
+gateway_pair demo$$ 10.253.1
 echo "== gateway: knxd at 10.253.1.1 (namespace $gw), client at 10.253.1.2 (namespace $cl)"
-knxd_start "$gw" kvdemo0
 knxtool groupsocketlisten "local:$KNXD_SOCK" >"$NETNS_TMP/bus.log" 2>&1 &
 NETNS_PIDS+=($!)
 sleep 0.3

@@ -9,14 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/netns.sh"
 netns_init
 
-tag=m$$
-gw=kv-$tag-gw
-cl=kv-$tag-cl
-netns_add "$gw"
-netns_add "$cl"
-netns_link "$gw" kvg0 10.254.1.1/24 "$cl" kvc0 10.254.1.2/24
-
-knxd_start "$gw" kvg0 || exit 1
+gateway_pair m$$ 10.254.1 || exit 1
 sock=$KNXD_SOCK
 netns_spawn "$gw" "$NETNS_TMP/wire.log" python3 "$here/../support/knx_sniffer.py" kvg0
 wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; exit 1; }

@@ -8,14 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/netns.sh"
 netns_init
 
-tag=k$$
-gw=kv-$tag-gw
-cl=kv-$tag-cl
-netns_add "$gw"
-netns_add "$cl"
-netns_link "$gw" kvg0 10.252.1.1/24 "$cl" kvc0 10.252.1.2/24
-
-knxd_start "$gw" kvg0 || exit 1
+gateway_pair k$$ 10.252.1 || exit 1
 sock=$KNXD_SOCK
 knxtool groupsocketlisten "local:$sock" >"$NETNS_TMP/bus.log" 2>&1 &
 NETNS_PIDS+=($!)

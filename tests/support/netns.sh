@@ -87,3 +87,15 @@ write_config() {
   mkdir -p "$1"
   printf '[CONFIG]\nMY-OWN-IP-ADDRESS=%s\nGATEWAY-IP-ADDRESS=%s\nDEBUG-LEVEL=%s\n' "$2" "$3" "$4" >"$1/Kelvane.ini"
 }
+
+# gateway_pair TAG SUBNET: namespaces $gw and $cl joined by a veth pair, the
+# gateway at SUBNET.1 (interface kvg0) with knxd serving there, the client at
+# SUBNET.2 (interface kvc0). SUBNET is three octets, e.g. 10.252.1.
+gateway_pair() {
+  gw=kv-$1-gw
+  cl=kv-$1-cl
+  netns_add "$gw"
+  netns_add "$cl"
+  netns_link "$gw" kvg0 "$2.1/24" "$cl" kvc0 "$2.2/24"
+  knxd_start "$gw" kvg0
+}
