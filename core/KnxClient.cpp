@@ -10,6 +10,11 @@ CKnxClient::CKnxClient() {}
 // then wait for each, so the waits overlap instead of adding up.
 CKnxClient::~CKnxClient()
 {
+    StopRunningEndpoints();
+}
+
+void CKnxClient::StopRunningEndpoints()
+{
     for (CUdpEndpoint* endpoint : {&m_searchEndpoint, &m_controlEndpoint, &m_dataEndpoint})
         if (endpoint->m_bRunning == 1) endpoint->Stop();
 }

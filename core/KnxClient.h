@@ -4,6 +4,8 @@
 // Every operation runs on the thread that created the client.
 #pragma once
 
+#include <memory>
+
 #include "net/UdpEndpoint.h"
 #include "platform/afxstring.h"
 #include "platform/afxwnd.h"
@@ -79,6 +81,10 @@ public:
 private:
     typedef void (CKnxClient::*FrameStep)(int serviceType, CRecvFrame* frame);
     void PollForFrame(CUdpEndpoint& endpoint, FrameStep step);
+    // One Read of what waits on the endpoint; the frame at its start, or null.
+    std::unique_ptr<CRecvFrame> ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType);
+    // Tells the search, control and data endpoint, in this order, to stop if running.
+    void StopRunningEndpoints();
     void HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step);
     void SearchFrameStep(int serviceType, CRecvFrame* frame);
     void ControlFrameStep(int serviceType, CRecvFrame* frame);

@@ -13,7 +13,6 @@ const DWORD kGatewayPort = 3671;
 const int kPollPasses = 10;
 const DWORD kPollStepMs = 20;
 
-
 void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
 {
     endpoint.SetNotify(client, notifyMsg);
@@ -32,16 +31,6 @@ void PumpOneMessage()
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-}
-
-// Reads what waits on the endpoint and makes a frame of its first bytes.
-// Returns the frame (owned by the caller) or null; serviceType is set either way.
-std::unique_ptr<CRecvFrame> ReadFrame(CKnxClient* client, CUdpEndpoint& endpoint, int& serviceType)
-{
-    BYTE buffer[knxnetip::kReceiveBufferSize];
-    int received = endpoint.Read(buffer, sizeof buffer);
-    serviceType = client->ClassifyFrame(buffer, received);
-    return std::unique_ptr<CRecvFrame>(client->CreateFrame(buffer, received, serviceType));
 }
 
 }  // namespace
@@ -109,7 +98,7 @@ void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
         PumpOneMessage();
         if (endpoint.HasData() > 0) {
             int serviceType = 0;
-            std::unique_ptr<CRecvFrame> frame = ReadFrame(this, endpoint, serviceType);
+            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(endpoint, serviceType);
             if (frame) {
                 if (handler) (this->*handler)(serviceType, frame.get());
                 return;
@@ -117,6 +106,16 @@ void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
         }
         endpoint.WaitForData(kPollStepMs);
     }
+}
+
+// Only the frame at the start of the bytes read is made; what follows it in
+// the same read is dropped.
+std::unique_ptr<CRecvFrame> CKnxClient::ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType)
+{
+    BYTE buffer[knxnetip::kReceiveBufferSize];
+    int received = endpoint.Read(buffer, sizeof buffer);
+    serviceType = ClassifyFrame(buffer, received);
+    return std::unique_ptr<CRecvFrame>(CreateFrame(buffer, received, serviceType));
 }
 
 void CKnxClient::HandleResponse(int serviceType, CRecvFrame* frame)

@@ -51,10 +51,8 @@ void CKnxClient::Search()
             answered = m_searchEndpoint.HasData() > 0;
         }
         if (answered) {
-            BYTE buffer[1024];
-            int received = m_searchEndpoint.Read(buffer, sizeof buffer);
-            int serviceType = ClassifyFrame(buffer, received);
-            std::unique_ptr<CRecvFrame> frame(CreateFrame(buffer, received, serviceType));
+            int serviceType = 0;
+            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(m_searchEndpoint, serviceType);
             if (frame) frame->Report();
         }
         if (m_searchEndpoint.m_bRunning == 1) m_searchEndpoint.Stop();

@@ -26,8 +26,7 @@ int CKnxClient::OnCreate(LPCREATESTRUCT)
 void CKnxClient::OnDestroy()
 {
     KillTimer(m_hWnd, m_nTimerId);
-    for (CUdpEndpoint* endpoint : {&m_searchEndpoint, &m_controlEndpoint, &m_dataEndpoint})
-        if (endpoint->m_bRunning == 1) endpoint->Stop();
+    StopRunningEndpoints();
     CWnd::OnDestroy();
 }
 
