@@ -81,7 +81,7 @@ public:
 private:
     typedef void (CKnxClient::*FrameStep)(int serviceType, CRecvFrame* frame);
     void PollForFrame(CUdpEndpoint& endpoint, FrameStep step);
-    // One Read of what waits on the endpoint; the frame at its start, or null.
+    // One Read (one datagram) of the endpoint; the frame it holds, or null.
     std::unique_ptr<CRecvFrame> ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType);
     // Tells the search, control and data endpoint, in this order, to stop if running.
     void StopRunningEndpoints();

@@ -108,8 +108,7 @@ void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
     }
 }
 
-// Only the frame at the start of the bytes read is made; what follows it in
-// the same read is dropped.
+// One datagram: the frame it holds, or null when it holds none.
 std::unique_ptr<CRecvFrame> CKnxClient::ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType)
 {
     BYTE buffer[knxnetip::kReceiveBufferSize];

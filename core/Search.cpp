@@ -34,6 +34,8 @@ void CKnxClient::Search()
         memcpy(&address, host->h_addr_list[n - 1], sizeof address);
         CString addressText = inet_ntoa(address);
 
+        // The previous interface's worker reads these fields until it ends.
+        m_searchEndpoint.EndWorker();
         m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
         m_searchEndpoint.m_strLocIpAddr = addressText;
         m_searchEndpoint.m_strDstIpAddr = kDiscoveryAddress;
@@ -45,11 +47,10 @@ void CKnxClient::Search()
         Output(line);
         SendSearchRequest(m_searchEndpoint, address.s_addr);
 
+        // Up to about a second, ended by the first answer as it arrives.
         bool answered = false;
-        for (int pass = 0; pass < kAnswerPasses && !answered; ++pass) {
-            Sleep(kAnswerStepMs);
-            answered = m_searchEndpoint.HasData() > 0;
-        }
+        for (int pass = 0; pass < kAnswerPasses && !answered; ++pass)
+            answered = m_searchEndpoint.WaitForData(kAnswerStepMs) > 0;
         if (answered) {
             int serviceType = 0;
             std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(m_searchEndpoint, serviceType);

@@ -1,6 +1,5 @@
 // Window-message mode: the client's message map, the heartbeat, and the
 // handlers of the endpoints' notifications.
-#include <cstring>
 #include <memory>
 
 #include "core/KnxClient.h"
@@ -76,52 +75,16 @@ void CKnxClient::TunnelFrameStep(int serviceType, CRecvFrame* frame)
     SendTunnellingAck(m_dataEndpoint);
 }
 
-namespace {
-
-// Length of the complete frame at the start of bytes, 0 when the bytes hold
-// only its beginning, -1 when they do not start a KNXnet/IP frame (or one
-// that could never fit the receive buffer).
-int CompleteFrameLength(const BYTE* bytes, int count)
-{
-    using namespace knxnetip;
-    if (count >= 1 && bytes[kOffHeaderLength] != kHeaderLength) return -1;
-    if (count >= 2 && bytes[kOffVersion] != kProtocolVersion) return -1;
-    if (count < kHeaderSize) return 0;
-    int total = bytes[kOffTotalLength] << 8 | bytes[kOffTotalLength + 1];
-    if (total < kHeaderSize || total > kReceiveBufferSize) return -1;
-    return total <= count ? total : 0;
-}
-
-}  // namespace
-
-// The receive pipe carries bytes, not datagrams: one read may hold several
-// frames (a gateway sends its TUNNELLING_ACK and the confirmation back to
-// back; a busy bus sends bursts), and a later notification then finds
-// nothing left. So every complete frame read is handled, in order, each with
-// the handler's own step. A frame cut off by the end of a read is completed
-// from the pipe when more bytes wait there. Bytes that do not start a frame
-// end the walk and are dropped.
+// Each datagram is one frame, and each posted its own notification; a
+// notification handles every datagram waiting (a poll may have taken the
+// one it was posted for), at most a bounded number so that a flood does not
+// hold up the message loop: what is left has notifications of its own.
 void CKnxClient::HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step)
 {
-    BYTE buffer[knxnetip::kReceiveBufferSize];
-    int count = endpoint.Read(buffer, sizeof buffer);
-    int start = 0;
-    while (count > start) {
-        int length = CompleteFrameLength(buffer + start, count - start);
-        if (length < 0) return;
-        if (length == 0) {
-            if (endpoint.HasData() == 0) return;
-            count -= start;
-            memmove(buffer, buffer + start, static_cast<size_t>(count));
-            start = 0;
-            int more = endpoint.Read(buffer + count, static_cast<DWORD>(sizeof buffer - count));
-            if (more <= 0) return;
-            count += more;
-            continue;
-        }
-        int serviceType = ClassifyFrame(buffer + start, length);
-        std::unique_ptr<CRecvFrame> frame(CreateFrame(buffer + start, length, serviceType));
+    const int kMostPerNotification = 64;
+    for (int n = 0; n < kMostPerNotification && endpoint.HasData() > 0; ++n) {
+        int serviceType = 0;
+        std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(endpoint, serviceType);
         if (frame) (this->*step)(serviceType, frame.get());
-        start += length;
     }
 }

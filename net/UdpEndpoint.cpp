@@ -1,9 +1,10 @@
 // The UDP endpoint: pipes made once per endpoint, a worker per run that owns
-// the socket and moves bytes between the pipes and the network.
+// the socket and moves datagrams between the pipes and the network.
 #include "net/UdpEndpoint.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "net/SocketErrorText.h"
 #include "platform/afxapp.h"
@@ -13,15 +14,32 @@
 namespace {
 
 const DWORD kSendChunk = 1500;       // largest datagram sent
-const int kReceiveLimit = 4096;      // largest datagram passed on
 const int kWaitMs = 200;             // longest wait of one worker pass
-const DWORD kStartPollMs = 100;      // WaitRunning's step
 const DWORD kFailedWaitPauseMs = 10; // keeps a failing wait from spinning
-const DWORD kEndPollMs = 50;         // EndWorker's step while it empties the receive pipe
+const std::uint64_t kOneRecord = std::uint64_t(1) << 32;
 
-void ClosePipeEnd(HANDLE& pipe) {
-    if (pipe) CloseHandle(pipe);
-    pipe = nullptr;
+void CloseKernelHandle(HANDLE& handle) {
+    if (handle) CloseHandle(handle);
+    handle = nullptr;
+}
+
+// Reads exactly count bytes. Used only where the whole of them is in the
+// pipe or on its way (a record that its writer puts in whole).
+bool ReadExactly(HANDLE pipe, void* buffer, DWORD count) {
+    BYTE* into = static_cast<BYTE*>(buffer);
+    while (count > 0) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, into, count, &got, nullptr) || got == 0) return false;
+        into += got;
+        count -= got;
+    }
+    return true;
+}
+
+// Answers come from the address that requests go to; only an endpoint that
+// sends to a group (the search) takes datagrams from anyone.
+bool AcceptsOnlyFrom(DWORD destination) {
+    return destination != INADDR_NONE && !IN_MULTICAST(ntohl(destination));
 }
 
 }  // namespace
@@ -36,23 +54,31 @@ CUdpEndpoint::CUdpEndpoint() {
     CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, 0);
     CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, 0);
     CreatePipe(&m_hWakeRead, &m_hWakeWrite, nullptr, 0);
+    m_hStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_hRxReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // The worker must never wait in a write: a receive pipe that its owner
+    // does not read would hold it there, deaf to the stop request.
+    DWORD noWait = PIPE_NOWAIT;
+    if (m_hRxPipeWrite) SetNamedPipeHandleState(m_hRxPipeWrite, &noWait, nullptr, nullptr);
 }
 
 CUdpEndpoint::~CUdpEndpoint() {
-    EndWorker(true);
+    EndWorker();
     if (m_bSocketsStarted) WSACleanup();
-    ClosePipeEnd(m_hRxPipeWrite);
-    ClosePipeEnd(m_hRxPipeRead);
-    ClosePipeEnd(m_hTxPipeWrite);
-    ClosePipeEnd(m_hTxPipeRead);
-    ClosePipeEnd(m_hWakeWrite);
-    ClosePipeEnd(m_hWakeRead);
+    CloseKernelHandle(m_hRxPipeWrite);
+    CloseKernelHandle(m_hRxPipeRead);
+    CloseKernelHandle(m_hTxPipeWrite);
+    CloseKernelHandle(m_hTxPipeRead);
+    CloseKernelHandle(m_hWakeWrite);
+    CloseKernelHandle(m_hWakeRead);
+    CloseKernelHandle(m_hStarted);
+    CloseKernelHandle(m_hRxReady);
 }
 
 DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
     // Two workers must never share the pipes, and the ports below are read
     // by a running worker: the earlier one ends first.
-    EndWorker(false);
+    EndWorker();
     m_nDstPort = static_cast<int>(remotePort);
     m_nLocPort = static_cast<int>(localPort);
     if (m_strLocIpAddr.IsEmpty()) {
@@ -64,26 +90,38 @@ DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
         return 0;
     }
     // Without the socket library there are no pipes to serve.
-    if (!m_hTxPipeRead || !m_hRxPipeWrite) return 0;
+    if (!m_hTxPipeRead || !m_hRxPipeWrite || !m_hWakeRead || !m_hStarted || !m_hRxReady) return 0;
     m_bRunning.store(0, std::memory_order_release);
     m_bStop.store(0, std::memory_order_release);
+    ResetEvent(m_hStarted);
     m_hThread = CreateThread(nullptr, 0, WorkerThread, this, 0, &m_dwThreadId);
     return m_hThread ? 1 : 0;
 }
 
 DWORD CUdpEndpoint::WaitRunning() {
-    for (;;) {
-        if (m_bRunning.load(std::memory_order_acquire) == 1) return 1;
-        if (!m_hThread) return 0;
-        // The step doubles as the check for a worker that ended without
-        // ever running (no socket, bind refused).
-        if (WaitForSingleObject(m_hThread, kStartPollMs) == WAIT_OBJECT_0) {
-            return m_bRunning.load(std::memory_order_acquire) == 1 ? 1 : 0;
-        }
-    }
+    if (!m_hThread) return 0;
+    WaitForSingleObject(m_hStarted, INFINITE);  // the worker sets it on every way
+    return m_bRunning.load(std::memory_order_acquire) == 1 ? 1 : 0;
 }
 
 void CUdpEndpoint::Stop() { m_bStop.store(1, std::memory_order_release); }
+
+// The worker waits in one place only, which the wake-up ends: a signal and
+// a join, with no idle wait of up to 200 ms.
+void CUdpEndpoint::EndWorker() {
+    if (!m_hThread) return;
+    m_bStop.store(1, std::memory_order_release);
+    DWORD written = 0;
+    const BYTE wake = 1;
+    WriteFile(m_hWakeWrite, &wake, 1, &written, nullptr);
+    WaitForSingleObject(m_hThread, INFINITE);
+    CloseHandle(m_hThread);
+    m_hThread = nullptr;
+    BYTE drained[16];
+    DWORD waiting = 0, got = 0;
+    while (PeekNamedPipe(m_hWakeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0)
+        ReadFile(m_hWakeRead, drained, sizeof drained, &got, nullptr);
+}
 
 void CUdpEndpoint::SetNotify(CWnd* owner, DWORD messageId) {
     if (owner && owner->m_hWnd) m_pOwnerWnd = owner;
@@ -95,26 +133,36 @@ void CUdpEndpoint::OnReceive() {
 }
 
 DWORD CUdpEndpoint::HasData() {
-    DWORD waiting = 0;
-    if (!m_hRxPipeRead || !PeekNamedPipe(m_hRxPipeRead, nullptr, 0, nullptr, &waiting, nullptr)) return 0;
-    return waiting;
+    return static_cast<DWORD>(m_qwRxWaiting.load(std::memory_order_acquire) & 0xFFFFFFFFu);
 }
 
 DWORD CUdpEndpoint::WaitForData(DWORD timeoutMs) {
-    if (!m_hRxPipeRead) {
+    if (!m_hRxReady) {
         Sleep(timeoutMs);
         return 0;
     }
-    pollfd wait = {PipeDescriptor(m_hRxPipeRead), POLLIN, 0};
-    poll(&wait, 1, static_cast<int>(timeoutMs));
+    if (HasData() == 0) WaitForSingleObject(m_hRxReady, timeoutMs);
     return HasData();
 }
 
 int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
-    if (HasData() == 0) return 0;
-    DWORD got = 0;
-    ReadFile(m_hRxPipeRead, buffer, max, &got, nullptr);
-    return static_cast<int>(got);
+    if (m_qwRxWaiting.load(std::memory_order_acquire) < kOneRecord) return 0;
+    DWORD length = 0;
+    if (!ReadExactly(m_hRxPipeRead, &length, sizeof length)) return 0;
+    const DWORD taken = length < max ? length : max;
+    ReadExactly(m_hRxPipeRead, buffer, taken);
+    BYTE scrap[256];
+    for (DWORD left = length - taken; left > 0;) {
+        const DWORD part = left < sizeof scrap ? left : static_cast<DWORD>(sizeof scrap);
+        ReadExactly(m_hRxPipeRead, scrap, part);
+        left -= part;
+    }
+    if (m_qwRxWaiting.fetch_sub(kOneRecord + length, std::memory_order_acq_rel) < 2 * kOneRecord) {
+        // The last one taken: clear the signal, unless the worker added one meanwhile.
+        ResetEvent(m_hRxReady);
+        if (m_qwRxWaiting.load(std::memory_order_acquire) >= kOneRecord) SetEvent(m_hRxReady);
+    }
+    return static_cast<int>(taken);
 }
 
 int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
@@ -129,36 +177,16 @@ int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
 DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     CUdpEndpoint* self = static_cast<CUdpEndpoint*>(endpoint);
     const SOCKET s = self->OpenSocket();
-    if (s == INVALID_SOCKET) return 0;
+    if (s == INVALID_SOCKET) {
+        SetEvent(self->m_hStarted);
+        return 0;
+    }
     self->m_bRunning.store(1, std::memory_order_release);
+    SetEvent(self->m_hStarted);
     self->RunLoop(s);
     self->m_bRunning.store(0, std::memory_order_release);
     closesocket(s);
     return 0;
-}
-
-// A plain Stop is seen when the worker's wait runs out; here the owner waits
-// for the end, so the wait is cut short: destroying a client or restarting
-// an endpoint then costs no idle wait of up to 200 ms.
-void CUdpEndpoint::EndWorker(bool discardReceived) {
-    if (!m_hThread) return;
-    m_bStop.store(1, std::memory_order_release);
-    DWORD written = 0;
-    const BYTE wake = 1;
-    if (m_hWakeWrite) WriteFile(m_hWakeWrite, &wake, 1, &written, nullptr);
-    BYTE scrap[kReceiveLimit];
-    while (WaitForSingleObject(m_hThread, kEndPollMs) != WAIT_OBJECT_0) {
-        if (discardReceived) {
-            while (Read(scrap, sizeof scrap) > 0) {
-            }
-        }
-    }
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
-    BYTE drained[16];
-    DWORD waiting = 0, got = 0;
-    while (m_hWakeRead && PeekNamedPipe(m_hWakeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0)
-        ReadFile(m_hWakeRead, drained, sizeof drained, &got, nullptr);
 }
 
 int CUdpEndpoint::OpenSocket() {
@@ -176,7 +204,7 @@ int CUdpEndpoint::OpenSocket() {
     };
     for (const Option& option : kOptions) {
         const std::int32_t on = 1;
-        if (setsockopt(s, SOL_SOCKET, option.name, &on, sizeof on) < 0) {
+        if (win::setsockopt(s, SOL_SOCKET, option.name, &on, sizeof on) < 0) {
             perror(option.failure);
             closesocket(s);
             return INVALID_SOCKET;
@@ -201,22 +229,22 @@ int CUdpEndpoint::OpenSocket() {
     return s;
 }
 
+// The one wait of the worker: a datagram, or room in the receive pipe while
+// it holds one the pipe has not taken whole (the socket then keeps what comes
+// meanwhile, and drops what it cannot keep); bytes to send; the owner's wake-up.
 void CUdpEndpoint::RunLoop(int s) {
     BYTE sendBuffer[kSendChunk];
-    BYTE receiveBuffer[kReceiveLimit];
     bool leave = false;
     while (!leave) {
-        // Bytes written into the send pipe end the wait too, so that a
-        // request leaves at once instead of at the end of the wait.
-        // So does the owner when it ends the worker for good (EndWorker).
-        pollfd waits[3] = {{s, POLLIN, 0}, {PipeDescriptor(m_hTxPipeRead), POLLIN, 0},
+        const bool holding = m_dwRxRecordDone < m_dwRxRecordSize;
+        pollfd waits[4] = {{holding ? -1 : s, POLLIN, 0},
+                           {holding ? PipeDescriptor(m_hRxPipeWrite) : -1, POLLOUT, 0},
+                           {PipeDescriptor(m_hTxPipeRead), POLLIN, 0},
                            {PipeDescriptor(m_hWakeRead), POLLIN, 0}};
-        const int result = poll(waits, m_hWakeRead ? 3 : 2, kWaitMs);
-        if (result < 0) {
-            Sleep(kFailedWaitPauseMs);
-        } else if (waits[0].revents != 0) {
-            ReceiveOne(s, receiveBuffer);
-        }
+        const int result = poll(waits, 4, kWaitMs);
+        if (result < 0) Sleep(kFailedWaitPauseMs);
+        if (holding) PassOnRecord();
+        else if (result > 0 && waits[0].revents != 0) ReceiveOne(s);
         // Every pass, not only one whose wait ran out, looks at the stop
         // request and the send pipe: a peer that keeps sending must not
         // hold them up.
@@ -225,33 +253,38 @@ void CUdpEndpoint::RunLoop(int s) {
     }
 }
 
-void CUdpEndpoint::ReceiveOne(int s, BYTE* buffer) {
-    sockaddr_in from;
+void CUdpEndpoint::ReceiveOne(int s) {
+    sockaddr_in from = {};
     socklen_t fromLength = sizeof from;
-    const int received = win::recvfrom(s, reinterpret_cast<char*>(buffer), kReceiveLimit, 0,
+    BYTE* payload = m_rxRecord + kRecordHeader;
+    const int received = win::recvfrom(s, reinterpret_cast<char*>(payload), kReceiveLimit, 0,
                                        reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (received <= 0) return;  // empty, failed or too long: nothing to pass on
+    const DWORD destination = inet_addr(m_strDstIpAddr);
+    if (AcceptsOnlyFrom(destination) && from.sin_addr.s_addr != destination) return;
+    const DWORD length = static_cast<DWORD>(received);
+    memcpy(m_rxRecord, &length, sizeof length);
+    m_dwRxRecordSize = kRecordHeader + length;
+    m_dwRxRecordDone = 0;
+    PassOnRecord();
+}
+
+// Puts as much of the held record into the receive pipe as it takes without
+// waiting. Once it is all in, the owner may read it and is told. A record
+// the pipe refuses (its reader is gone) is dropped.
+void CUdpEndpoint::PassOnRecord() {
     DWORD written = 0;
-    WriteFile(m_hRxPipeWrite, buffer, static_cast<DWORD>(received), &written, nullptr);
+    const BOOL ok = WriteFile(m_hRxPipeWrite, m_rxRecord + m_dwRxRecordDone,
+                              m_dwRxRecordSize - m_dwRxRecordDone, &written, nullptr);
+    m_dwRxRecordDone += written;
+    if (!ok) m_dwRxRecordDone = m_dwRxRecordSize = 0;
+    if (m_dwRxRecordSize == 0 || m_dwRxRecordDone < m_dwRxRecordSize) return;
+    const DWORD length = m_dwRxRecordSize - kRecordHeader;
+    m_dwRxRecordDone = m_dwRxRecordSize = 0;
+    m_qwRxWaiting.fetch_add(kOneRecord + length, std::memory_order_acq_rel);
+    SetEvent(m_hRxReady);
     OnReceive();
 }
-
-namespace {
-
-// Reads exactly count bytes; the owner writes a record whole, so the rest of
-// one that has begun is on its way.
-bool ReadExactly(HANDLE pipe, void* buffer, DWORD count) {
-    BYTE* into = static_cast<BYTE*>(buffer);
-    while (count > 0) {
-        DWORD got = 0;
-        if (!ReadFile(pipe, into, count, &got, nullptr) || got == 0) return false;
-        into += got;
-        count -= got;
-    }
-    return true;
-}
-
-}  // namespace
 
 // One pass sends at most one chunk of at most 1500 bytes of the current record.
 void CUdpEndpoint::SendOne(int s, BYTE* buffer) {

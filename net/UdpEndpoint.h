@@ -2,6 +2,9 @@
 // send pipe (owner -> worker -> network) and a receive pipe (network ->
 // worker -> owner). All operations but OnReceive and WorkerThread belong to
 // the owner's thread; the socket is touched by the worker only.
+// Both pipes carry records (a DWORD length in host byte order, then the
+// bytes), so that datagram boundaries survive the trip. The worker only ever
+// waits in one place, its poll, so ending it is a signal and a join.
 #pragma once
 
 #include <atomic>
@@ -20,33 +23,35 @@ public:
     CUdpEndpoint& operator=(const CUdpEndpoint&) = delete;
 
     // Starts a worker for the stored addresses. 1 when a worker was created,
-    // 0 when an address text is empty (a line says which). Waits first for
-    // an earlier worker of this endpoint to end.
+    // 0 when an address text is empty (a line says which). Ends an earlier
+    // worker of this endpoint first.
     DWORD Start(DWORD remotePort, DWORD localPort);
-    // Waits until the worker runs: 1. Returns 0 once the worker has failed
-    // (or none was started); never waits for ever.
+    // Waits until the worker has bound its socket: 1. Returns 0 once the
+    // worker has failed (or none was started); never waits for ever.
     DWORD WaitRunning();
     // Asks the worker to leave; returns at once.
     void Stop();
+    // Asks the worker to leave and waits until it has: afterwards the owner
+    // may change the addresses and the notification. Does nothing without one.
+    void EndWorker();
     // Records owner as the window to notify, if it has a window, and the id.
     void SetNotify(CWnd* owner, DWORD messageId);
     // Worker thread: called once per received datagram, after its bytes
     // went into the receive pipe. Posts m_nNotifyMsg to the owner window.
     virtual void OnReceive();
-    // Bytes waiting in the receive pipe; 0 when none or unknown.
+    // Bytes of the datagrams waiting in the receive pipe; 0 when none.
     DWORD HasData();
-    // Waits at most timeoutMs for bytes in the receive pipe and returns the
-    // count waiting then (0: none came). Lets a poll notice an answer as it
-    // arrives instead of at the end of its step.
+    // Waits at most timeoutMs for a datagram and returns HasData then (0:
+    // none came). Lets a poll notice an answer as it arrives.
     DWORD WaitForData(DWORD timeoutMs);
-    // Reads at most max bytes without blocking; 0 when nothing waits.
+    // Takes the oldest waiting datagram: copies at most max of its bytes to
+    // buffer and drops the rest of it. Returns the count copied, 0 when none
+    // waits. Never blocks.
     int Read(BYTE* buffer, DWORD max);
     // Puts bytes into the send pipe; returns the count the pipe took. Each
     // Write leaves as a datagram of its own (one longer than 1500 bytes as
     // several of at most 1500): a receiver reads one frame per datagram, so
-    // two frames joined in one would lose the second. To keep the boundaries,
-    // the send pipe carries each Write as a record: its length as a DWORD in
-    // host byte order, then its bytes.
+    // two frames joined in one would lose the second.
     int Write(const BYTE* buffer, DWORD length);
 
     static DWORD WorkerThread(LPVOID endpoint);
@@ -67,22 +72,34 @@ public:
     HANDLE m_hTxPipeRead = nullptr;
 
 private:
-    // Asks the current worker, if any, to leave, waits for its end and
-    // releases its handle. discardReceived empties the receive pipe while
-    // waiting, so that a worker blocked on a full pipe can finish.
-    void EndWorker(bool discardReceived);
+    static const int kReceiveLimit = 4096;  // largest datagram passed on
+    static const int kRecordHeader = sizeof(DWORD);
+
     // Worker side (sockets are plain descriptors here): a bound socket, or
-    // -1 after reporting why not; then the loop that serves it.
+    // INVALID_SOCKET after reporting why not; then the loop that serves it.
     int OpenSocket();
     void RunLoop(int s);
-    void ReceiveOne(int s, BYTE* buffer);
+    void ReceiveOne(int s);
+    void PassOnRecord();
     void SendOne(int s, BYTE* buffer);
 
     int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
-    // Bytes of the current send-pipe record not yet sent. Only the worker
-    // uses it; it carries over to the next worker when a run ends mid-record.
-    DWORD m_dwTxLeft = 0;
-    // Wakes the worker's wait when the owner ends it (EndWorker).
+    // Set by the worker once it runs or has failed to (WaitRunning's signal).
+    HANDLE m_hStarted = nullptr;
+    // Set while whole datagrams wait in the receive pipe (WaitForData's signal).
+    HANDLE m_hRxReady = nullptr;
+    // Wakes the worker's wait when the owner ends it.
     HANDLE m_hWakeRead = nullptr;
     HANDLE m_hWakeWrite = nullptr;
+    // Whole datagrams in the receive pipe: count in the high half, their
+    // bytes in the low half, so that both change in one step. A record the
+    // worker has only partly written is not counted, so Read never waits.
+    std::atomic<std::uint64_t> m_qwRxWaiting{0};
+    // Worker only: the record being put into the receive pipe (it carries
+    // over to the next worker when a run ends before the pipe took it all),
+    // and the bytes of the current send-pipe record not yet sent.
+    BYTE m_rxRecord[kRecordHeader + kReceiveLimit];
+    DWORD m_dwRxRecordSize = 0;
+    DWORD m_dwRxRecordDone = 0;
+    DWORD m_dwTxLeft = 0;
 };

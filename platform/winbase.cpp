@@ -27,19 +27,27 @@ struct PipeEnd : KernelObject {
     explicit PipeEnd(int descriptor) : fd(descriptor) {}
     ~PipeEnd() override { close(fd); }
     int fd;
+    bool noWait = false;
 };
 
-// Shared by the handle and the running thread, so that either may go first.
-struct ThreadState {
+// A waitable state: a thread's end or an event. Shared by a thread's handle
+// and the running thread, so that either may go first.
+struct Signal {
     std::mutex lock;
-    std::condition_variable endedSignal;
-    bool ended = false;
+    std::condition_variable changed;
+    bool set = false;
+    bool manualReset = true;
 };
 
-struct ThreadObject : KernelObject {
-    std::thread thread;
-    std::shared_ptr<ThreadState> state;
+struct WaitableObject : KernelObject {
+    std::shared_ptr<Signal> signal;
 };
+
+struct ThreadObject : WaitableObject {
+    std::thread thread;
+};
+
+struct EventObject : WaitableObject {};
 
 PipeEnd* AsPipe(HANDLE handle) {
     return dynamic_cast<PipeEnd*>(static_cast<KernelObject*>(handle));
@@ -47,6 +55,16 @@ PipeEnd* AsPipe(HANDLE handle) {
 
 ThreadObject* AsThread(HANDLE handle) {
     return dynamic_cast<ThreadObject*>(static_cast<KernelObject*>(handle));
+}
+
+WaitableObject* AsWaitable(HANDLE handle) {
+    return dynamic_cast<WaitableObject*>(static_cast<KernelObject*>(handle));
+}
+
+void Raise(Signal& signal, bool set) {
+    std::lock_guard<std::mutex> guard(signal.lock);
+    signal.set = set;
+    if (set) signal.changed.notify_all();
 }
 
 // A write into a pipe whose reader is gone must fail, not kill the process:
@@ -131,11 +149,23 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWrit
     DWORD done = 0;
     while (done < toWrite) {
         ssize_t result = WriteWithoutSigpipe(end->fd, next + done, toWrite - done);
+        if (result < 0 && end->noWait && (errno == EAGAIN || errno == EWOULDBLOCK)) return TRUE;
         if (result <= 0) break;
         done += static_cast<DWORD>(result);
         if (bytesWritten) *bytesWritten = done;
     }
     return done == toWrite ? TRUE : FALSE;
+}
+
+BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD) {
+    PipeEnd* end = AsPipe(pipe);
+    if (!end || !mode) return FALSE;
+    const int flags = fcntl(end->fd, F_GETFL);
+    const bool noWait = (*mode & PIPE_NOWAIT) != 0;
+    if (flags < 0 || fcntl(end->fd, F_SETFL, noWait ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) != 0)
+        return FALSE;
+    end->noWait = noWait;
+    return TRUE;
 }
 
 BOOL CloseHandle(HANDLE object) {
@@ -144,8 +174,8 @@ BOOL CloseHandle(HANDLE object) {
     if (ThreadObject* thread = AsThread(object)) {
         bool ended;
         {
-            std::lock_guard<std::mutex> guard(thread->state->lock);
-            ended = thread->state->ended;
+            std::lock_guard<std::mutex> guard(thread->signal->lock);
+            ended = thread->signal->set;
         }
         // An ended thread is joined so that nothing of it remains; a running
         // one goes on by itself, as closing a handle does not end a thread.
@@ -161,13 +191,11 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     ThreadObject* object = new (std::nothrow) ThreadObject;
     if (!object) return nullptr;
     try {
-        object->state = std::make_shared<ThreadState>();
-        std::shared_ptr<ThreadState> state = object->state;
-        object->thread = std::thread([start, parameter, state] {
+        object->signal = std::make_shared<Signal>();
+        std::shared_ptr<Signal> ended = object->signal;
+        object->thread = std::thread([start, parameter, ended] {
             start(parameter);
-            std::lock_guard<std::mutex> guard(state->lock);
-            state->ended = true;
-            state->endedSignal.notify_all();
+            Raise(*ended, true);
         });
     } catch (const std::exception&) {
         delete object;
@@ -177,18 +205,40 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     return static_cast<KernelObject*>(object);
 }
 
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR) {
+    EventObject* object = new (std::nothrow) EventObject;
+    if (!object) return nullptr;
+    object->signal = std::make_shared<Signal>();
+    object->signal->manualReset = manualReset != FALSE;
+    object->signal->set = initialState != FALSE;
+    return static_cast<KernelObject*>(object);
+}
+
+BOOL SetEvent(HANDLE event) {
+    WaitableObject* object = AsWaitable(event);
+    if (!object || AsThread(event)) return FALSE;
+    Raise(*object->signal, true);
+    return TRUE;
+}
+
+BOOL ResetEvent(HANDLE event) {
+    WaitableObject* object = AsWaitable(event);
+    if (!object || AsThread(event)) return FALSE;
+    Raise(*object->signal, false);
+    return TRUE;
+}
+
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
-    ThreadObject* thread = AsThread(object);
-    if (!thread) return WAIT_FAILED;
-    ThreadState& state = *thread->state;
-    std::unique_lock<std::mutex> guard(state.lock);
-    if (milliseconds == INFINITE) {
-        state.endedSignal.wait(guard, [&state] { return state.ended; });
-        return WAIT_OBJECT_0;
-    }
-    const bool ended = state.endedSignal.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                                                  [&state] { return state.ended; });
-    return ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    WaitableObject* waitable = AsWaitable(object);
+    if (!waitable) return WAIT_FAILED;
+    Signal& signal = *waitable->signal;
+    std::unique_lock<std::mutex> guard(signal.lock);
+    const auto isSet = [&signal] { return signal.set; };
+    if (milliseconds == INFINITE) signal.changed.wait(guard, isSet);
+    else if (!signal.changed.wait_for(guard, std::chrono::milliseconds(milliseconds), isSet))
+        return WAIT_TIMEOUT;
+    if (!signal.manualReset) signal.set = false;
+    return WAIT_OBJECT_0;
 }
 
 void Sleep(DWORD milliseconds) {

@@ -1,6 +1,6 @@
-// Kernel services the program uses: anonymous pipes, threads and Sleep.
-// A HANDLE stands for one pipe end or one thread; null means none. Each
-// handle is released with CloseHandle by whoever created it.
+// Kernel services the program uses: anonymous pipes, threads, events and
+// Sleep. A HANDLE stands for one pipe end, thread or event; null means none.
+// Each handle is released with CloseHandle by whoever created it.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +31,19 @@ BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead,
 // Any thread may call it.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID overlapped);
 
-// Writes all bytes, waiting while the pipe is full. FALSE when the pipe
-// fails, e.g. its read end is closed; *bytesWritten then holds what went in.
-// Never raises a signal.
+// Writes all bytes, waiting while the pipe is full; in no-wait mode (below)
+// it takes what fits at once and returns TRUE with that count, 0 when full.
+// FALSE when the pipe fails, e.g. its read end is closed; *bytesWritten then
+// holds what went in. Never raises a signal.
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID overlapped);
+
+#define PIPE_WAIT 0x00000000u
+#define PIPE_NOWAIT 0x00000001u
+
+// Sets the wait mode of a pipe end (*mode PIPE_WAIT or PIPE_NOWAIT); the
+// other two arguments must be null. FALSE for a handle that is no pipe end.
+BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD maxCollectionCount,
+                             LPDWORD collectDataTimeout);
 
 // Releases a pipe end or a thread handle. Closing a thread handle does not
 // end the thread; it only gives up the right to wait for it.
@@ -46,9 +55,16 @@ BOOL CloseHandle(HANDLE object);
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize,
                     LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
 
-// Waits until a thread has ended, at most milliseconds (INFINITE: no
-// bound). WAIT_OBJECT_0 when it has ended, WAIT_TIMEOUT when not yet,
-// WAIT_FAILED for a handle that is no thread.
+// An event that any thread may set and wait for. Attributes and name must be
+// null. A manual-reset event stays set until ResetEvent; an auto-reset one is
+// cleared by the wait that it ends. Null when none could be made.
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+
+// Waits until a thread has ended or an event is set, at most milliseconds
+// (INFINITE: no bound). WAIT_OBJECT_0 when so, WAIT_TIMEOUT when not yet,
+// WAIT_FAILED for a handle that is neither.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 
 // Suspends the calling thread for the given real time.

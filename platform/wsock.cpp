@@ -122,4 +122,9 @@ int bind(SOCKET s, const sockaddr* address, socklen_t length) {
     return ::bind(s, address, length);
 }
 
+int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length) {
+    if (level == SOL_SOCKET && name == SO_DONTROUTE) return 0;
+    return ::setsockopt(s, level, name, value, length);
+}
+
 }  // namespace win

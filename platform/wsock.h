@@ -101,6 +101,11 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, sock
 // is refused (WSAEADDRNOTAVAIL); the system here would accept it.
 int bind(SOCKET s, const sockaddr* address, socklen_t length);
 
+// setsockopt as Windows Sockets does it for IPv4 datagram sockets:
+// SO_DONTROUTE is accepted and has no effect, so a gateway behind a router
+// stays reachable; the system here would refuse to route.
+int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length);
+
 }  // namespace win
 
 // Fault seam for tests: while set, WSAStartup refuses with WSASYSNOTREADY.

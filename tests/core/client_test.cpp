@@ -89,14 +89,23 @@ TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
     EXPECT_EQ(run.channelAtEnd, 1);
 }
 
-TEST(ClientSendTest, JunkBeforeTheResponseIsSkipped)
+TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
 {
-    // Two datagrams ahead of the real answer, each read by a poll pass of its
-    // own: one that is no KNXnet/IP frame and one whose service makes no frame.
-    ScriptedGateway::Script script = [](const Bytes& request) -> std::vector<Bytes> {
-        if (ServiceType(request) == 0x0205)
+    // Ahead of the real answer: a connect response from another host (to the
+    // control port named in the request), a datagram that is no KNXnet/IP
+    // frame and one whose service makes no frame, each read by a poll pass.
+    ScriptedGateway stranger("127.0.0.23", 3671, ScriptedGateway::Silent());
+    ASSERT_TRUE(stranger.ok());
+    ScriptedGateway::Script script = [&stranger](const Bytes& request) -> std::vector<Bytes> {
+        if (ServiceType(request) == 0x0205) {
+            sockaddr_in control{};
+            control.sin_family = AF_INET;
+            control.sin_addr.s_addr = inet_addr(kLocal);
+            control.sin_port = htons(static_cast<std::uint16_t>(request[12] << 8 | request[13]));
+            stranger.SendTo(ConnectResponse(0x63, 0), control);
             return {ParseHex("47 45 54 20 2F"), {}, ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57"), {},
                     ConnectResponse(0x2A, 0)};
+        }
         return ScriptedGateway::Polite(0x2A)(request);
     };
     ScriptedGateway gateway("127.0.0.24", 3671, script);

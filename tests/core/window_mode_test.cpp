@@ -176,9 +176,10 @@ TEST_F(WindowModeTest, ConnectAndDisconnectReturnAtOnceAndWriteNothingToTheConso
     EXPECT_NE(m_client->m_strLog.str().find("disconnected\nchannel      5 \n\n"), std::string::npos);
 }
 
-// Cases run in turn on one connection. Frames waiting together come in one
-// read, and each must be handled; an acknowledgement is neither answered nor
-// reported, and leaves the receive sequence alone.
+// Cases run in turn on one connection. Datagrams waiting together are each
+// handled as one frame; one that holds no frame costs nothing but itself. An acknowledgement is neither answered nor
+// reported and leaves the receive sequence alone, and only the gateway's
+// address speaks for the gateway.
 TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 {
     struct Case {
@@ -187,18 +188,20 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         std::vector<std::string> acks;
         std::string log;
         int sequence;
+        bool fromStranger = false;
     };
     const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : ";
     std::vector<Case> cases = {
         {"one request", {TunnellingRequest(5, 4, 0x81)}, {"06 10 04 21 00 0A 04 05 04 00"}, line + "1\n", 4},
         {"an acknowledgement alone", {TunnellingAck(5, 3)}, {}, "", 4},
-        {"three frames in one read",
+        {"three datagrams waiting together",
          {TunnellingRequest(5, 7, 0x81), TunnellingAck(5, 0), TunnellingRequest(5, 8, 0x80)},
          {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"}, line + "1\n" + line + "0\n", 8},
     };
-    // 49 requests of 21 bytes: the last one is cut by the end of a 1024-byte read.
-    Case burst{"a burst longer than one read", {}, {}, "", 58};
-    for (int sequence = 10; sequence <= 58; ++sequence) {
+    // 40 requests, each after a datagram that starts no frame.
+    Case burst{"each request after a datagram that is no frame", {}, {}, "", 49};
+    for (int sequence = 10; sequence <= 49; ++sequence) {
+        burst.frames.push_back(ParseHex("47 45 54 20 2F 20 48 54 54 50"));
         burst.frames.push_back(TunnellingRequest(5, static_cast<std::uint8_t>(sequence), 0x81));
         char ack[40];
         snprintf(ack, sizeof ack, "06 10 04 21 00 0A 04 05 %02X 00", sequence);
@@ -206,10 +209,10 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         burst.log += line + "1\n";
     }
     cases.push_back(burst);
-    cases.push_back({"bytes that start no frame end the walk",
-                     {TunnellingRequest(5, 60, 0x80), ParseHex("47 45 54 20"), TunnellingRequest(5, 61, 0x81)},
-                     {"06 10 04 21 00 0A 04 05 3C 00"}, line + "0\n", 60});
+    cases.push_back({"a request from another host", {TunnellingRequest(5, 62, 0x81)}, {}, "", 49, true});
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
+    ScriptedGateway stranger("127.0.0.36", 3671, ScriptedGateway::Silent());
+    ASSERT_TRUE(stranger.ok());
     OpenAndConnect(gateway, "127.0.0.35");
     sockaddr_in data = Loopback(m_client->m_dataEndpoint.m_nLocPort);
     for (const Case& c : cases) {
@@ -218,12 +221,12 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         size_t logBefore = m_client->m_strLog.str().size();
         DWORD bytes = 0;
         for (const Bytes& frame : c.frames) {
-            gateway.SendTo(frame, data);
-            bytes += static_cast<DWORD>(frame.size());
+            (c.fromStranger ? stranger : gateway).SendTo(frame, data);
+            bytes += c.fromStranger ? 0 : static_cast<DWORD>(frame.size());
         }
-        // Nothing is dispatched while waiting, so all of them wait for one read.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (m_client->m_dataEndpoint.HasData() < bytes && std::chrono::steady_clock::now() < deadline)
+        // Nothing is dispatched while waiting, so all of them wait together.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(c.fromStranger ? 100 : 2000);
+        while (m_client->m_dataEndpoint.HasData() < bytes + c.fromStranger && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_EQ(m_client->m_dataEndpoint.HasData(), bytes);
         ASSERT_TRUE(PumpUntil([&] {

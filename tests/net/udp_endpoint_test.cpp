@@ -54,9 +54,10 @@ void ReturnsWithin(int timeoutMs, const char* what, const std::function<void()>&
 // A plain UDP socket on 127.0.0.1 with a port the system chose.
 class Peer {
 public:
-    Peer() {
+    explicit Peer(const char* host = "127.0.0.1") {
         m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in address = Loopback(0);
+        address.sin_addr.s_addr = inet_addr(host);
         bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
         getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -158,31 +159,48 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysFromTheBoundPort) {
     EXPECT_EQ(0, m_endpoint.Read(read.data(), 1024));
 }
 
-TEST_F(EndpointLoopback, ReadJoinsWaitingDatagramsAndLeavesTheRest) {
+// Datagrams keep their boundaries through the receive pipe: each Read takes
+// the oldest whole, and drops what does not fit the caller's buffer.
+TEST_F(EndpointLoopback, ReadTakesOneDatagramAndDropsWhatDoesNotFit) {
     StartAgainst(m_endpoint, m_peer.port());
     const Bytes first = Pattern(26, 1), second = Pattern(21, 100);
-    Bytes both = first;
-    both.insert(both.end(), second.begin(), second.end());
-
-    struct Case {
-        DWORD max;
-        int expectRead;
-        DWORD expectLeft;
-    };
-    for (const Case& c : {Case{1024, 47, 0}, Case{30, 30, 17}}) {
-        SCOPED_TRACE("max " + std::to_string(c.max));
+    for (DWORD max : {1024u, 20u}) {
+        SCOPED_TRACE("max " + std::to_string(max));
         m_peer.SendTo(m_endpoint.m_nLocPort, first);
         m_peer.SendTo(m_endpoint.m_nLocPort, second);
         ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 47; }));
         Bytes read(1024);
-        ASSERT_EQ(c.expectRead, m_endpoint.Read(read.data(), c.max));
-        EXPECT_EQ(c.expectLeft, m_endpoint.HasData());
-        read.resize(static_cast<size_t>(c.expectRead));
-        EXPECT_EQ(Bytes(both.begin(), both.begin() + c.expectRead), read);
-        Bytes rest(1024);
-        ASSERT_EQ(static_cast<int>(c.expectLeft), m_endpoint.Read(rest.data(), 1024));
-        rest.resize(c.expectLeft);
-        EXPECT_EQ(Bytes(both.begin() + c.expectRead, both.end()), rest);
+        const int firstCount = max < 26 ? static_cast<int>(max) : 26;
+        ASSERT_EQ(firstCount, m_endpoint.Read(read.data(), max));
+        EXPECT_EQ(Bytes(first.begin(), first.begin() + firstCount), Bytes(read.begin(), read.begin() + firstCount));
+        EXPECT_EQ(21u, m_endpoint.HasData());
+        ASSERT_EQ(21, m_endpoint.Read(read.data(), 1024));
+        EXPECT_EQ(second, Bytes(read.begin(), read.begin() + 21));
+        EXPECT_EQ(0u, m_endpoint.HasData());
+    }
+}
+
+// Only the gateway answers for the gateway: an endpoint that sends to one
+// address takes datagrams from that address alone (any port), while one that
+// sends to a group, as the search does, takes them from anyone.
+TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint) {
+    Peer stranger("127.0.0.2");
+    struct Case {
+        const char* destination;
+        DWORD expected;
+    } cases[] = {{"127.0.0.1", 5}, {"224.0.23.12", 12}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.destination);
+        CountingEndpoint endpoint;
+        endpoint.m_strLocIpAddr = "127.0.0.1";
+        endpoint.m_strDstIpAddr = c.destination;
+        ASSERT_EQ(1u, endpoint.Start(3671, 0));
+        ASSERT_EQ(1u, endpoint.WaitRunning());
+        stranger.SendTo(endpoint.m_nLocPort, Pattern(7, 0));
+        m_peer.SendTo(endpoint.m_nLocPort, Pattern(5, 1));
+        EXPECT_TRUE(WaitUntil([&] { return endpoint.HasData() >= 5; }));
+        Sleep(50);
+        EXPECT_EQ(c.expected, endpoint.HasData());
     }
 }
 
@@ -195,8 +213,9 @@ TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn) {
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 4106; }));
     EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 2; }));
     Bytes read(8192);
-    ASSERT_EQ(4106, m_endpoint.Read(read.data(), 8192));
-    EXPECT_EQ(small, Bytes(read.begin() + 4096, read.begin() + 4106));
+    ASSERT_EQ(4096, m_endpoint.Read(read.data(), 8192));
+    ASSERT_EQ(10, m_endpoint.Read(read.data(), 8192));
+    EXPECT_EQ(small, Bytes(read.begin(), read.begin() + 10));
     EXPECT_EQ(1, m_endpoint.m_bRunning.load());
 }
 
@@ -341,11 +360,13 @@ TEST(EndpointStart, BindOnForeignAddressIsReportedAndWaitRunningReturns) {
     EXPECT_EQ(0, endpoint.m_bRunning.load());
 }
 
-// Destruction must end the worker whether it waits on the socket or is
-// blocked on a receive pipe that nobody reads (far more than a pipe holds).
-TEST(EndpointLifetime, DestroyedWhileRunning) {
-    for (int chunks : {0, 40}) {
-        SCOPED_TRACE("chunks of 4000 bytes: " + std::to_string(chunks));
+// A receive pipe that nobody reads fills up (far more arrives than a pipe
+// holds); the worker must still end at once when the endpoint is destroyed
+// or started again, and what the pipe took must be whole datagrams in order.
+TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing) {
+    const int kChunks = 40, kSize = 4096;  // records longer than one atomic pipe write
+    for (const char* ending : {"destruction", "restart"}) {
+        SCOPED_TRACE(ending);
         Peer peer;
         std::optional<CUdpEndpoint> endpoint;
         endpoint.emplace();
@@ -353,9 +374,29 @@ TEST(EndpointLifetime, DestroyedWhileRunning) {
         endpoint->m_strDstIpAddr = "127.0.0.1";
         ASSERT_EQ(1u, endpoint->Start(static_cast<DWORD>(peer.port()), 0));
         ASSERT_EQ(1u, endpoint->WaitRunning());
-        for (int i = 0; i < chunks; ++i) peer.SendTo(endpoint->m_nLocPort, Pattern(4000, 0));
-        if (chunks) WaitUntil([&] { return endpoint->HasData() >= 60000; });
-        ReturnsWithin(3000, "destruction", [&] { endpoint.reset(); });
+        for (int i = 0; i < kChunks; ++i) peer.SendTo(endpoint->m_nLocPort, Pattern(kSize, static_cast<BYTE>(i)));
+        WaitUntil([&] { return endpoint->HasData() >= 8 * kSize; });
+        if (std::string(ending) == "destruction") {
+            ReturnsWithin(3000, ending, [&] { endpoint.reset(); });
+            continue;
+        }
+        ReturnsWithin(3000, ending, [&] { endpoint->Start(static_cast<DWORD>(peer.port()), 0); });
+        ASSERT_EQ(1u, endpoint->WaitRunning());
+        const BYTE kLastSeed = 200;  // sent to the new run: it must come after all the rest, whole
+        peer.SendTo(endpoint->m_nLocPort, Pattern(kSize, kLastSeed));
+        Bytes read(kSize + 1);
+        int last = -1, count = 0;
+        WaitUntil([&] {
+            for (int got; last != kLastSeed && (got = endpoint->Read(read.data(), kSize + 1)) > 0; ++count) {
+                EXPECT_EQ(kSize, got);
+                EXPECT_GT(read[0], last);
+                EXPECT_EQ(Pattern(kSize, read[0]), Bytes(read.begin(), read.begin() + kSize));
+                last = read[0];
+            }
+            return last == kLastSeed;
+        });
+        EXPECT_EQ(kLastSeed, last);
+        EXPECT_GE(count, 8);
     }
 }
 
