@@ -83,6 +83,8 @@ private:
     void PollForFrame(CUdpEndpoint& endpoint, FrameStep step);
     // One Read (one datagram) of the endpoint; the frame it holds, or null.
     std::unique_ptr<CRecvFrame> ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType);
+    // The search's wait on one interface: the first answer's frame, or null.
+    std::unique_ptr<CRecvFrame> WaitForAnswer();
     // Tells the search, control and data endpoint, in this order, to stop if running.
     void StopRunningEndpoints();
     void HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step);

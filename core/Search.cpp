@@ -47,18 +47,26 @@ void CKnxClient::Search()
         Output(line);
         SendSearchRequest(m_searchEndpoint, address.s_addr);
 
-        // Up to about a second, ended by the first answer as it arrives.
-        bool answered = false;
-        for (int pass = 0; pass < kAnswerPasses && !answered; ++pass)
-            answered = m_searchEndpoint.WaitForData(kAnswerStepMs) > 0;
-        if (answered) {
-            int serviceType = 0;
-            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(m_searchEndpoint, serviceType);
-            if (frame) frame->Report();
-        }
+        std::unique_ptr<CRecvFrame> frame = WaitForAnswer();
+        if (frame) frame->Report();
         if (m_searchEndpoint.m_bRunning == 1) m_searchEndpoint.Stop();
         Sleep(kPauseMs);
     }
+}
+
+// Up to about a second, ended by the first answer as it arrives. A datagram
+// that makes no frame is no answer: it is dropped and the wait goes on.
+std::unique_ptr<CRecvFrame> CKnxClient::WaitForAnswer()
+{
+    for (int pass = 0; pass < kAnswerPasses; ++pass) {
+        if (m_searchEndpoint.WaitForData(kAnswerStepMs) == 0) continue;
+        while (m_searchEndpoint.HasData() > 0) {
+            int serviceType = 0;
+            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(m_searchEndpoint, serviceType);
+            if (frame) return frame;
+        }
+    }
+    return nullptr;
 }
 
 void SearchCommand()

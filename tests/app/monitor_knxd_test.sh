@@ -27,7 +27,7 @@ echo "ok: connected"
 knxtool groupswrite "local:$sock" 1/2/3 1 >/dev/null
 knxtool groupwrite "local:$sock" 1/2/4 c8 >/dev/null
 knxtool groupswrite "local:$sock" 1/2/3 0 >/dev/null
-wait_until 5 test "$(grep -c '^recv GA: L_DATA.ind' "$out")" -ge 3
+wait_until 5 count_at_least 3 '^recv GA: L_DATA.ind' "$out"
 got=$(grep '^recv GA: L_DATA.ind' "$out" | sed 's/  [0-9.]*  / SRC /')
 want='recv GA: L_DATA.ind SRC 1/2/3  (1) : 1
 recv GA: L_DATA.ind SRC 1/2/4  (2) : 00 c8

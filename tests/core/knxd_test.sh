@@ -2,6 +2,7 @@
 # Kelvane against knxd, a real KNXnet/IP gateway, across a veth pair between two
 # network namespaces: the search finds it, and more writes in a row than it has
 # tunnel slots all reach its bus, so every connection is really closed again.
+# Then knxd behind a router: a write reaches its bus all the same.
 set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -35,7 +36,7 @@ for i in 1 2 3 4 5 6; do
     0) run send 1/2/5 EIS6 $((190 + i)); expected+=("1/2/5: $(printf %02X $((190 + i)))") ;;
   esac >>"$NETNS_TMP/send.out" 2>&1
 done
-wait_until 5 test "$(grep -c '^Write from' "$NETNS_TMP/bus.log")" -ge 6
+wait_until 5 count_at_least 6 '^Write from' "$NETNS_TMP/bus.log"
 got=$(grep '^Write from' "$NETNS_TMP/bus.log" | sed 's/^Write from [0-9.]* to //; s/ *$//')
 want=$(printf '%s\n' "${expected[@]}")
 if [ "$got" = "$want" ]; then
@@ -45,5 +46,18 @@ else
   echo "--- kelvane"; cat "$NETNS_TMP/send.out"; fail=1
 fi
 [ -s "$NETNS_TMP/send.out" ] && { echo "FAIL: send printed at level 0:"; cat -A "$NETNS_TMP/send.out"; fail=1; }
+
+routed_gateway r$$ || exit 1
+knxtool groupsocketlisten "local:$KNXD_SOCK" >"$NETNS_TMP/routed.log" 2>&1 &
+NETNS_PIDS+=($!)
+sleep 0.3
+write_config "$NETNS_TMP/routed" 10.77.1.2 10.88.0.1 0
+(cd "$NETNS_TMP/routed" && timeout 20 ip netns exec "$cl" "$build/kelvane" send 1/2/7 EIS6 77) >"$NETNS_TMP/routed.out" 2>&1
+wait_until 5 count_at_least 1 '^Write from' "$NETNS_TMP/routed.log"
+if grep -q '^Write from [0-9.]* to 1/2/7: 4D *$' "$NETNS_TMP/routed.log" && [ ! -s "$NETNS_TMP/routed.out" ]; then
+  echo "ok: a gateway behind a router gets the write"
+else
+  echo "FAIL: routed gateway"; echo "--- bus"; cat "$NETNS_TMP/routed.log"; echo "--- kelvane"; cat -A "$NETNS_TMP/routed.out"; fail=1
+fi
 
 exit $fail

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # `kelvane search` on a host with three interfaces, each a veth into a network
-# of its own: a responder behind the first, none behind the second, one that
-# answers twice at once behind the third; and on a host with only loopback.
+# of its own, a default route via the first and no multicast route: a
+# responder behind the first that floods the search port after its answer,
+# none behind the second, one that answers twice at once behind the third;
+# and on a host with only loopback.
 set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,9 +17,10 @@ netns_add kv-$tag-g1; netns_add kv-$tag-g2; netns_add kv-$tag-g3
 netns_link "$cl" kvc1 10.251.1.2/24 kv-$tag-g1 kvg1 10.251.1.1/24
 netns_link "$cl" kvc2 10.251.2.2/24 kv-$tag-g2 kvg2 10.251.2.1/24
 netns_link "$cl" kvc3 10.251.3.2/24 kv-$tag-g3 kvg3 10.251.3.1/24
+ip -n "$cl" route add default via 10.251.1.1
 
 responder="$here/../support/search_responder.py"
-netns_spawn kv-$tag-g1 "$NETNS_TMP/r1.log" python3 "$responder" 10.251.1.1 --individual 0x1105
+netns_spawn kv-$tag-g1 "$NETNS_TMP/r1.log" python3 "$responder" 10.251.1.1 --individual 0x1105 --flood 80
 netns_spawn kv-$tag-g3 "$NETNS_TMP/r3.log" python3 "$responder" 10.251.3.1 --individual 0x2201 --twice
 wait_until 10 grep -q ready "$NETNS_TMP/r1.log" || { echo "responder 1 did not start"; cat "$NETNS_TMP/r1.log"; exit 1; }
 wait_until 10 grep -q ready "$NETNS_TMP/r3.log" || { echo "responder 3 did not start"; cat "$NETNS_TMP/r3.log"; exit 1; }

@@ -209,7 +209,15 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         burst.log += line + "1\n";
     }
     cases.push_back(burst);
-    cases.push_back({"a request from another host", {TunnellingRequest(5, 62, 0x81)}, {}, "", 49, true});
+    std::vector<Bytes> large;  // longer than one read of the handler
+    for (std::uint8_t sequence : {50, 51}) {
+        large.push_back(TunnellingRequest(5, sequence, 0x80));
+        large.back()[4] = 0x05, large.back()[5] = 0x78;
+        large.back().resize(1400, 0xAA);
+    }
+    cases.push_back({"requests of 1400 bytes", large, {"06 10 04 21 00 0A 04 05 32 00", "06 10 04 21 00 0A 04 05 33 00"},
+                     line + "0\n" + line + "0\n", 51});
+    cases.push_back({"a request from another host", {TunnellingRequest(5, 62, 0x81)}, {}, "", 51, true});
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     ScriptedGateway stranger("127.0.0.36", 3671, ScriptedGateway::Silent());
     ASSERT_TRUE(stranger.ok());

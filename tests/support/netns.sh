@@ -46,15 +46,14 @@ netns_add() {
 }
 
 # netns_link NS_A IF_A ADDR_A NS_B IF_B ADDR_B: a veth pair between two
-# namespaces, addresses in CIDR form, both ends up, with a multicast route.
+# namespaces, addresses in CIDR form, both ends up. No multicast route, as
+# on the hosts users have: the search must do without one.
 netns_link() {
   ip link add "$2" netns "$1" type veth peer name "$5" netns "$4"
   ip -n "$1" addr add "$3" dev "$2"
   ip -n "$4" addr add "$6" dev "$5"
   ip -n "$1" link set "$2" up
   ip -n "$4" link set "$5" up
-  ip -n "$1" route add 224.0.0.0/4 dev "$2" 2>/dev/null || true
-  ip -n "$4" route add 224.0.0.0/4 dev "$5" 2>/dev/null || true
 }
 
 # netns_spawn NS LOGFILE COMMAND...: runs a command in the background inside a
@@ -72,14 +71,21 @@ wait_until() {
   return 1
 }
 
+# count_at_least MIN PATTERN FILE: FILE has at least MIN lines matching the
+# extended regular expression PATTERN. Counts anew at each call, so that
+# wait_until can wait for it.
+count_at_least() {
+  [ "$(grep -cE -- "$2" "$3" 2>/dev/null)" -ge "$1" ]
+}
+
 # knxd_start NS IFACE: knxd as tunnelling and discovery server on IFACE inside
 # NS (individual address 0.0.1, four tunnel slots from 0.0.2); sets KNXD_SOCK
 # to its local socket once it is up.
 knxd_start() {
   command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/install-deps.sh installs it)"; return 1; }
-  KNXD_SOCK="$NETNS_TMP/knxd.sock"
-  netns_spawn "$1" "$NETNS_TMP/knxd.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
-  wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd.log"; return 1; }
+  KNXD_SOCK="$NETNS_TMP/knxd-$1.sock"
+  netns_spawn "$1" "$NETNS_TMP/knxd-$1.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
+  wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd-$1.log"; return 1; }
 }
 
 # write_config FOLDER LOCAL GATEWAY LEVEL: a Kelvane.ini in FOLDER.
@@ -90,12 +96,34 @@ write_config() {
 
 # gateway_pair TAG SUBNET: namespaces $gw and $cl joined by a veth pair, the
 # gateway at SUBNET.1 (interface kvg0) with knxd serving there, the client at
-# SUBNET.2 (interface kvc0). SUBNET is three octets, e.g. 10.252.1.
+# SUBNET.2 (interface kvc0); each has its default route via the other (knxd
+# needs a route for its multicast group). SUBNET is three octets, e.g. 10.252.1.
 gateway_pair() {
   gw=kv-$1-gw
   cl=kv-$1-cl
   netns_add "$gw"
   netns_add "$cl"
   netns_link "$gw" kvg0 "$2.1/24" "$cl" kvc0 "$2.2/24"
+  ip -n "$cl" route add default via "$2.1"
+  ip -n "$gw" route add default via "$2.2"
+  knxd_start "$gw" kvg0
+}
+
+# routed_gateway TAG: knxd behind a router, as in a building-automation
+# subnet of its own. Client $cl 10.77.1.2/24 with its default route via the
+# router $rt (10.77.1.1 and 10.88.0.254/16, forwarding); gateway $gw at
+# 10.88.0.1/16 with its default route back via the router.
+routed_gateway() {
+  cl=kv-$1-cl
+  rt=kv-$1-rt
+  gw=kv-$1-gw
+  netns_add "$cl"
+  netns_add "$rt"
+  netns_add "$gw"
+  netns_link "$cl" kvc0 10.77.1.2/24 "$rt" kvr0 10.77.1.1/24
+  netns_link "$rt" kvr1 10.88.0.254/16 "$gw" kvg0 10.88.0.1/16
+  ip netns exec "$rt" sysctl -qw net.ipv4.ip_forward=1
+  ip -n "$cl" route add default via 10.77.1.1
+  ip -n "$gw" route add default via 10.88.0.254
   knxd_start "$gw" kvg0
 }

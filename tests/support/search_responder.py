@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A discovery responder for tests: joins the KNXnet/IP multicast group on one
 local address and answers every SEARCH_REQUEST with a SEARCH_RESPONSE sent to
-the HPAI that the request names. --twice sends two answers back to back."""
+the HPAI that the request names. --twice sends two answers back to back;
+--flood N then sends N datagrams of 1000 bytes that are no frame."""
 import argparse
 import socket
 import struct
@@ -24,6 +25,7 @@ def main():
     parser.add_argument("--serial", default="00c5deadbeef")
     parser.add_argument("--mac", default="020000aabbcc")
     parser.add_argument("--twice", action="store_true")
+    parser.add_argument("--flood", type=int, default=0)
     args = parser.parse_args()
 
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -44,6 +46,8 @@ def main():
             second = search_response(args.address, args.individual + 1,
                                      bytes.fromhex(args.serial), bytes.fromhex(args.mac))
             sock.sendto(second, reply_to)
+        for _ in range(args.flood):
+            sock.sendto(b"\xff" * 1000, reply_to)
         print("answered", reply_to, flush=True)
 
 
