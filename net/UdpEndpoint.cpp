@@ -53,7 +53,8 @@ CUdpEndpoint::CUdpEndpoint() {
     m_bSocketsStarted = 1;
     CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, 0);
     CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, 0);
-    CreatePipe(&m_hWakeRead, &m_hWakeWrite, nullptr, 0);
+    m_hWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_hSocketEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hRxReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // The worker must never wait in a write: a receive pipe that its owner
@@ -69,8 +70,8 @@ CUdpEndpoint::~CUdpEndpoint() {
     CloseKernelHandle(m_hRxPipeRead);
     CloseKernelHandle(m_hTxPipeWrite);
     CloseKernelHandle(m_hTxPipeRead);
-    CloseKernelHandle(m_hWakeWrite);
-    CloseKernelHandle(m_hWakeRead);
+    CloseKernelHandle(m_hWake);
+    CloseKernelHandle(m_hSocketEvent);
     CloseKernelHandle(m_hStarted);
     CloseKernelHandle(m_hRxReady);
 }
@@ -90,7 +91,8 @@ DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
         return 0;
     }
     // Without the socket library there are no pipes to serve.
-    if (!m_hTxPipeRead || !m_hRxPipeWrite || !m_hWakeRead || !m_hStarted || !m_hRxReady) return 0;
+    if (!m_hTxPipeRead || !m_hRxPipeWrite || !m_hWake || !m_hSocketEvent || !m_hStarted || !m_hRxReady)
+        return 0;
     m_bRunning.store(0, std::memory_order_release);
     m_bStop.store(0, std::memory_order_release);
     ResetEvent(m_hStarted);
@@ -111,16 +113,10 @@ void CUdpEndpoint::Stop() { m_bStop.store(1, std::memory_order_release); }
 void CUdpEndpoint::EndWorker() {
     if (!m_hThread) return;
     m_bStop.store(1, std::memory_order_release);
-    DWORD written = 0;
-    const BYTE wake = 1;
-    WriteFile(m_hWakeWrite, &wake, 1, &written, nullptr);
+    SetEvent(m_hWake);
     WaitForSingleObject(m_hThread, INFINITE);
     CloseHandle(m_hThread);
     m_hThread = nullptr;
-    BYTE drained[16];
-    DWORD waiting = 0, got = 0;
-    while (PeekNamedPipe(m_hWakeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0)
-        ReadFile(m_hWakeRead, drained, sizeof drained, &got, nullptr);
 }
 
 void CUdpEndpoint::SetNotify(CWnd* owner, DWORD messageId) {
@@ -157,6 +153,7 @@ int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
         ReadExactly(m_hRxPipeRead, scrap, part);
         left -= part;
     }
+    if (m_bWantRoom.exchange(0) != 0) SetEvent(m_hWake);
     if (m_qwRxWaiting.fetch_sub(kOneRecord + length, std::memory_order_acq_rel) < 2 * kOneRecord) {
         // The last one taken: clear the signal, unless the worker added one meanwhile.
         ResetEvent(m_hRxReady);
@@ -171,6 +168,7 @@ int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
     if (!WriteFile(m_hTxPipeWrite, &length, sizeof length, &written, nullptr) || written != sizeof length)
         return 0;
     WriteFile(m_hTxPipeWrite, buffer, length, &written, nullptr);
+    SetEvent(m_hWake);
     return static_cast<int>(written);
 }
 
@@ -183,8 +181,10 @@ DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     }
     self->m_bRunning.store(1, std::memory_order_release);
     SetEvent(self->m_hStarted);
+    WSAEventSelect(s, self->m_hSocketEvent, FD_READ);
     self->RunLoop(s);
     self->m_bRunning.store(0, std::memory_order_release);
+    WSAEventSelect(s, self->m_hSocketEvent, 0);
     closesocket(s);
     return 0;
 }
@@ -229,27 +229,29 @@ int CUdpEndpoint::OpenSocket() {
     return s;
 }
 
-// The one wait of the worker: a datagram, or room in the receive pipe while
-// it holds one the pipe has not taken whole (the socket then keeps what comes
-// meanwhile, and drops what it cannot keep); bytes to send; the owner's wake-up.
+// The one wait of the worker: a datagram on the socket (only while the
+// receive pipe has taken the last one whole; the socket keeps what comes
+// meanwhile, and drops what it cannot keep), or the wake-up, which stands
+// for bytes to send, room in the receive pipe, and the end.
 void CUdpEndpoint::RunLoop(int s) {
     BYTE sendBuffer[kSendChunk];
-    bool leave = false;
+    bool leave = false, moreToSend = false;
     while (!leave) {
         const bool holding = m_dwRxRecordDone < m_dwRxRecordSize;
-        pollfd waits[4] = {{holding ? -1 : s, POLLIN, 0},
-                           {holding ? PipeDescriptor(m_hRxPipeWrite) : -1, POLLOUT, 0},
-                           {PipeDescriptor(m_hTxPipeRead), POLLIN, 0},
-                           {PipeDescriptor(m_hWakeRead), POLLIN, 0}};
-        const int result = poll(waits, 4, kWaitMs);
-        if (result < 0) Sleep(kFailedWaitPauseMs);
-        if (holding) PassOnRecord();
-        else if (result > 0 && waits[0].revents != 0) ReceiveOne(s);
+        const HANDLE waits[2] = {m_hWake, m_hSocketEvent};
+        const DWORD result = WSAWaitForMultipleEvents(holding ? 1 : 2, waits, FALSE, moreToSend ? 0 : kWaitMs, FALSE);
+        if (result == WSA_WAIT_FAILED) Sleep(kFailedWaitPauseMs);
+        if (holding) {
+            PassOnRecord();
+        } else if (result == WSA_WAIT_EVENT_0 + 1) {
+            ResetEvent(m_hSocketEvent);
+            ReceiveOne(s);
+        }
         // Every pass, not only one whose wait ran out, looks at the stop
         // request and the send pipe: a peer that keeps sending must not
         // hold them up.
         leave = m_bStop.load(std::memory_order_acquire) != 0;
-        SendOne(s, sendBuffer);
+        moreToSend = SendOne(s, sendBuffer);
     }
 }
 
@@ -270,14 +272,19 @@ void CUdpEndpoint::ReceiveOne(int s) {
 }
 
 // Puts as much of the held record into the receive pipe as it takes without
-// waiting. Once it is all in, the owner may read it and is told. A record
-// the pipe refuses (its reader is gone) is dropped.
+// waiting; when it does not take all, the owner's next Read wakes the worker.
+// Once it is all in, the owner may read it and is told. A record the pipe
+// refuses (its reader is gone) is dropped.
 void CUdpEndpoint::PassOnRecord() {
-    DWORD written = 0;
-    const BOOL ok = WriteFile(m_hRxPipeWrite, m_rxRecord + m_dwRxRecordDone,
-                              m_dwRxRecordSize - m_dwRxRecordDone, &written, nullptr);
-    m_dwRxRecordDone += written;
-    if (!ok) m_dwRxRecordDone = m_dwRxRecordSize = 0;
+    for (int attempt = 0; attempt < 2 && m_dwRxRecordDone < m_dwRxRecordSize; ++attempt) {
+        // Asked before the second attempt: a Read in between then wakes us.
+        if (attempt == 1) m_bWantRoom.store(1);
+        DWORD written = 0;
+        const BOOL ok = WriteFile(m_hRxPipeWrite, m_rxRecord + m_dwRxRecordDone,
+                                  m_dwRxRecordSize - m_dwRxRecordDone, &written, nullptr);
+        m_dwRxRecordDone += written;
+        if (!ok) m_dwRxRecordDone = m_dwRxRecordSize = 0;
+    }
     if (m_dwRxRecordSize == 0 || m_dwRxRecordDone < m_dwRxRecordSize) return;
     const DWORD length = m_dwRxRecordSize - kRecordHeader;
     m_dwRxRecordDone = m_dwRxRecordSize = 0;
@@ -286,13 +293,14 @@ void CUdpEndpoint::PassOnRecord() {
     OnReceive();
 }
 
-// One pass sends at most one chunk of at most 1500 bytes of the current record.
-void CUdpEndpoint::SendOne(int s, BYTE* buffer) {
+// One pass sends at most one chunk of at most 1500 bytes of the current
+// record. true when more waits to be sent.
+bool CUdpEndpoint::SendOne(int s, BYTE* buffer) {
     DWORD waiting = 0;
-    if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return;
-    if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return;
+    if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return false;
+    if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return false;
     const DWORD taken = m_dwTxLeft < kSendChunk ? m_dwTxLeft : kSendChunk;
-    if (!ReadExactly(m_hTxPipeRead, buffer, taken)) return;
+    if (!ReadExactly(m_hTxPipeRead, buffer, taken)) return false;
     m_dwTxLeft -= taken;
 
     sockaddr_in to = {};
@@ -308,4 +316,5 @@ void CUdpEndpoint::SendOne(int s, BYTE* buffer) {
         printf("+   IP %s:%d\n", static_cast<LPCTSTR>(m_strDstIpAddr), m_nDstPort);
         printf("+   send %d/%d bytes\n", static_cast<int>(taken), sent);
     }
+    return m_dwTxLeft > 0 || (PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0);
 }

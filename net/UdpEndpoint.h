@@ -81,16 +81,19 @@ private:
     void RunLoop(int s);
     void ReceiveOne(int s);
     void PassOnRecord();
-    void SendOne(int s, BYTE* buffer);
+    bool SendOne(int s, BYTE* buffer);
 
     int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
     // Set by the worker once it runs or has failed to (WaitRunning's signal).
     HANDLE m_hStarted = nullptr;
     // Set while whole datagrams wait in the receive pipe (WaitForData's signal).
     HANDLE m_hRxReady = nullptr;
-    // Wakes the worker's wait when the owner ends it.
-    HANDLE m_hWakeRead = nullptr;
-    HANDLE m_hWakeWrite = nullptr;
+    // Wakes the worker's wait: a Write, the owner ending it, or room in the
+    // receive pipe that the worker asked for with m_bWantRoom.
+    HANDLE m_hWake = nullptr;
+    std::atomic<int> m_bWantRoom{0};
+    // Set while a datagram waits on the socket (tied to it by the worker).
+    HANDLE m_hSocketEvent = nullptr;
     // Whole datagrams in the receive pipe: count in the high half, their
     // bytes in the low half, so that both change in one step. A record the
     // worker has only partly written is not counted, so Read never waits.

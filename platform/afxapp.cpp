@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "res/StringTable.h"
@@ -24,24 +22,6 @@ CString ModuleBaseName()
     if (length <= 0) return CString();
     std::string name(path, static_cast<size_t>(length));
     return CString(name.substr(name.find_last_of('/') + 1));
-}
-
-std::string ReadCommandLine()
-{
-    std::ifstream file("/proc/self/cmdline", std::ios::binary);
-    std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string line;
-    size_t start = 0;
-    while (start < raw.size()) {
-        size_t end = raw.find('\0', start);
-        if (end == std::string::npos) end = raw.size();
-        std::string arg = raw.substr(start, end - start);
-        if (!line.empty()) line += ' ';
-        if (arg.find_first_of(" \t") != std::string::npos) arg = '"' + arg + '"';
-        line += arg;
-        start = end + 1;
-    }
-    return line;
 }
 
 }  // namespace
@@ -64,19 +44,14 @@ HMODULE GetModuleHandleA(LPCSTR name)
 
 LPSTR GetCommandLineA()
 {
-    static std::string s_line = ReadCommandLine();
-    return &s_line[0];
+    static char s_empty[1] = "";
+    return s_empty;
 }
 
-BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow)
+BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (g_afxFaults.bFailWinInit) return FALSE;
-    if (g_pCurrentApp) {
-        g_pCurrentApp->m_hInstance = instance;
-        g_pCurrentApp->m_lpCmdLine = cmdLine;
-        g_pCurrentApp->m_nCmdShow = cmdShow;
-        if (g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
-    }
+    if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 

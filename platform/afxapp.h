@@ -1,6 +1,7 @@
-// The window framework's application object and start-up calls, for a
-// console process. There is no GUI: a message box is written to standard
-// error and answered as if OK had been pressed.
+// Stands in for the framework's CWinApp, AfxWinInit, AfxSocketInit and
+// AfxMessageBox, and for GetModuleHandleA and GetCommandLineA, for a console
+// process. There is no GUI: a message box is written to standard error and
+// answered as if OK had been pressed.
 #pragma once
 
 #include "platform/afxstring.h"
@@ -24,22 +25,18 @@ public:
     CWinApp& operator=(const CWinApp&) = delete;
 
     CString m_strAppName;  // empty until AfxWinInit when constructed without a name
-    HINSTANCE m_hInstance = nullptr;
-    LPSTR m_lpCmdLine = nullptr;
-    int m_nCmdShow = 0;
 };
 
 // Handle of the program's own module when name is null; null for any other
 // name (the program loads no modules of its own).
 HMODULE GetModuleHandleA(LPCSTR name);
 
-// The process's command line as one text: the arguments separated by blanks,
-// those holding a blank or tab in double quotes. The text lives as long as
-// the process.
+// The process's command line as one text. The program only hands it to
+// AfxWinInit, which keeps nothing of it, so it is empty here.
 LPSTR GetCommandLineA();
 
-// Initialises the framework for this process and hands the start-up values
-// to the current application object, if there is one. TRUE on success.
+// Initialises the framework for this process and names the current
+// application object, if there is one and it has no name. TRUE on success.
 // Main thread, once, before any other framework call.
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);
 

@@ -1,36 +1,36 @@
-// Windows, message maps and the per-thread queues. One lock guards the
-// window registry and every queue; the queue bookkeeping itself is
-// CMessageQueue's. A thread blocked in GetMessageA sleeps on its queue's
-// condition variable, bounded by its next timer's due time.
+// Windows, message maps, the message queue and window timers. One lock
+// guards the window registry, the queue and the timers; GetMessageA sleeps
+// on a condition variable, bounded by the next timer's due time.
 #include "platform/afxwnd.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <memory>
+#include <deque>
 #include <mutex>
-#include <set>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/clock.h"
-#include "platform/msgqueue.h"
 
 namespace {
 
-struct ThreadQueue {
-    CMessageQueue queue;
-    std::condition_variable changed;  // only the owning thread waits on it
-};
+// Shortest interval the original platform grants; 0 would tick on every look.
+const UINT kMinimumElapseMs = 10;
 
-struct WindowEntry {
-    CWnd* wnd;
-    std::shared_ptr<ThreadQueue> queue;
-    bool destroying;
+struct Timer {
+    HWND wnd;
+    UINT_PTR id;
+    UINT elapseMs;
+    std::uint64_t due;
 };
 
 struct Shared {
     std::mutex lock;
-    std::unordered_map<HWND, WindowEntry> windows;
-    std::set<ThreadQueue*> waiting;
+    std::condition_variable changed;
+    std::unordered_map<HWND, CWnd*> windows;  // null while being destroyed
+    std::deque<MSG> posted;
+    std::vector<Timer> timers;
     std::uintptr_t lastHandle = 0x10000;  // handles are never reused
 };
 
@@ -41,19 +41,32 @@ Shared& State()
     return *shared;
 }
 
-// The registry shares each queue, so a window outliving its thread (a
-// caller's mistake) leaves posts harmless rather than dangling.
-const std::shared_ptr<ThreadQueue>& OwnQueue()
+// Caller holds the lock. The oldest posted message, else the tick of the
+// timer due first; a delivered tick's next one is counted from now.
+bool Take(Shared& state, MSG* msg, std::uint64_t now)
 {
-    thread_local std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
-    return queue;
+    if (!state.posted.empty()) {
+        *msg = state.posted.front();
+        state.posted.pop_front();
+        return true;
+    }
+    Timer* due = nullptr;
+    for (Timer& timer : state.timers)
+        if (timer.due <= now && (due == nullptr || timer.due < due->due)) due = &timer;
+    if (due == nullptr) return false;
+    *msg = MSG{due->wnd, WM_TIMER, due->id, 0};
+    due->due = now + due->elapseMs;
+    return true;
 }
 
-// Caller holds the lock.
-WindowEntry* Find(HWND wnd)
+// Caller holds the lock; false when there is no such timer.
+bool RemoveTimer(Shared& state, HWND wnd, UINT_PTR id)
 {
-    auto it = State().windows.find(wnd);
-    return it == State().windows.end() ? nullptr : &it->second;
+    auto it = std::find_if(state.timers.begin(), state.timers.end(),
+                           [&](const Timer& t) { return t.wnd == wnd && t.id == id; });
+    if (it == state.timers.end()) return false;
+    state.timers.erase(it);
+    return true;
 }
 
 }  // namespace
@@ -63,20 +76,18 @@ CWnd::~CWnd()
     if (m_hWnd != nullptr) DestroyWindow();
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU idOrMenu, LPVOID param)
+BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HMENU, LPVOID param)
 {
     if (m_hWnd != nullptr) return FALSE;
     HWND handle;
     {
         std::lock_guard<std::mutex> lock(State().lock);
         handle = reinterpret_cast<HWND>(++State().lastHandle);
-        State().windows[handle] = WindowEntry{this, OwnQueue(), false};
+        State().windows[handle] = this;
     }
     // The handle exists before WM_CREATE, so OnCreate can set timers on it.
     m_hWnd = handle;
-    CREATESTRUCT create{param,  nullptr, idOrMenu,  parent,    height,   width,
-                        y,      x,       static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCT create{param};
     if (WindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow();
         return FALSE;
@@ -88,19 +99,24 @@ BOOL CWnd::DestroyWindow()
 {
     HWND handle = m_hWnd;
     {
+        // Marked as going, so that a second call (from a handler) does nothing.
         std::lock_guard<std::mutex> lock(State().lock);
-        WindowEntry* entry = Find(handle);
-        if (entry == nullptr || entry->destroying) return FALSE;
-        entry->destroying = true;
+        auto it = State().windows.find(handle);
+        if (it == State().windows.end() || it->second == nullptr) return FALSE;
+        it->second = nullptr;
     }
     // The window still exists while its handler runs (it may kill timers).
     WindowProc(WM_DESTROY, 0, 0);
     {
-        std::lock_guard<std::mutex> lock(State().lock);
-        if (WindowEntry* entry = Find(handle)) {
-            entry->queue->queue.Forget(handle);
-            State().windows.erase(handle);
-        }
+        Shared& state = State();
+        std::lock_guard<std::mutex> lock(state.lock);
+        state.windows.erase(handle);
+        state.posted.erase(std::remove_if(state.posted.begin(), state.posted.end(),
+                                          [&](const MSG& m) { return m.hwnd == handle; }),
+                           state.posted.end());
+        state.timers.erase(std::remove_if(state.timers.begin(), state.timers.end(),
+                                          [&](const Timer& t) { return t.wnd == handle; }),
+                           state.timers.end());
     }
     m_hWnd = nullptr;
     return TRUE;
@@ -117,13 +133,9 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
          map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; !e->IsEnd(); ++e) {
+        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfnCall != nullptr; ++e) {
             if (e->nMessage != message) continue;
-            *result = 0;
-            if (e->pfnUint) (this->*e->pfnUint)(static_cast<UINT>(wParam));
-            if (e->pfnCreate) *result = (this->*e->pfnCreate)(reinterpret_cast<LPCREATESTRUCT>(lParam));
-            if (e->pfnVoid) (this->*e->pfnVoid)();
-            if (e->pfnMessage) *result = (this->*e->pfnMessage)(wParam, lParam);
+            *result = e->pfnCall(this, wParam, lParam);
             return true;
         }
     }
@@ -136,7 +148,7 @@ void CWnd::OnDestroy() { Default(); }
 
 const AFX_MSGMAP* CWnd::GetThisMessageMap()
 {
-    static const AFX_MSGMAP_ENTRY entries[] = {AFX_MSGMAP_ENTRY()};
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, nullptr}};
     static const AFX_MSGMAP map = {nullptr, entries};
     return &map;
 }
@@ -145,43 +157,35 @@ const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    std::lock_guard<std::mutex> lock(State().lock);
-    WindowEntry* entry = Find(hWnd);
-    if (entry == nullptr) return FALSE;
-    entry->queue->queue.Post(MSG{hWnd, message, wParam, lParam});
-    entry->queue->changed.notify_all();
+    Shared& state = State();
+    std::lock_guard<std::mutex> lock(state.lock);
+    if (state.windows.count(hWnd) == 0) return FALSE;
+    state.posted.push_back(MSG{hWnd, message, wParam, lParam});
+    state.changed.notify_all();
     return TRUE;
 }
 
-void PostQuitMessage(int exitCode)
+BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT)
 {
     std::lock_guard<std::mutex> lock(State().lock);
-    OwnQueue()->queue.Post(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0});
+    return Take(State(), msg, ClockNowMs()) ? TRUE : FALSE;
 }
 
-BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg)
+BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
 {
-    std::lock_guard<std::mutex> lock(State().lock);
-    bool remove = (removeMsg & PM_REMOVE) != 0;
-    return OwnQueue()->queue.Take(msg, hWnd, filterMin, filterMax, remove, ClockNowMs()) ? TRUE : FALSE;
-}
-
-BOOL GetMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax)
-{
-    ThreadQueue& own = *OwnQueue();
-    std::unique_lock<std::mutex> lock(State().lock);
+    Shared& state = State();
+    std::unique_lock<std::mutex> lock(state.lock);
     for (;;) {
-        std::uint64_t now = ClockNowMs();
-        if (own.queue.Take(msg, hWnd, filterMin, filterMax, true, now)) break;
-        std::uint64_t due = 0;
-        State().waiting.insert(&own);
-        if (own.queue.NextDue(hWnd, filterMin, filterMax, &due))
-            own.changed.wait_for(lock, std::chrono::milliseconds(due - now));
-        else
-            own.changed.wait(lock);
-        State().waiting.erase(&own);
+        const std::uint64_t now = ClockNowMs();
+        if (Take(state, msg, now)) return TRUE;
+        if (state.timers.empty()) {
+            state.changed.wait(lock);
+            continue;
+        }
+        std::uint64_t due = state.timers.front().due;
+        for (const Timer& timer : state.timers) due = std::min(due, timer.due);
+        state.changed.wait_for(lock, std::chrono::milliseconds(due - now));
     }
-    return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 BOOL TranslateMessage(const MSG*) { return FALSE; }
@@ -191,31 +195,26 @@ LRESULT DispatchMessageA(const MSG* msg)
     CWnd* wnd = nullptr;
     {
         std::lock_guard<std::mutex> lock(State().lock);
-        if (WindowEntry* entry = Find(msg->hwnd)) wnd = entry->wnd;
+        auto it = State().windows.find(msg->hwnd);
+        if (it != State().windows.end()) wnd = it->second;
     }
     return wnd != nullptr ? wnd->WindowProc(msg->message, msg->wParam, msg->lParam) : 0;
 }
 
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc)
 {
-    if (timerProc != nullptr) return 0;
-    std::lock_guard<std::mutex> lock(State().lock);
-    WindowEntry* entry = Find(hWnd);
-    if (entry == nullptr) return 0;
-    entry->queue->queue.SetTimer(hWnd, id, elapseMs, ClockNowMs());
-    entry->queue->changed.notify_all();  // a waiter may now have to wake sooner
+    Shared& state = State();
+    std::lock_guard<std::mutex> lock(state.lock);
+    if (timerProc != nullptr || state.windows.count(hWnd) == 0) return 0;
+    RemoveTimer(state, hWnd, id);
+    elapseMs = std::max(elapseMs, kMinimumElapseMs);
+    state.timers.push_back(Timer{hWnd, id, elapseMs, ClockNowMs() + elapseMs});
+    state.changed.notify_all();  // a waiter may now have to wake sooner
     return id;
 }
 
 BOOL KillTimer(HWND hWnd, UINT_PTR id)
 {
     std::lock_guard<std::mutex> lock(State().lock);
-    WindowEntry* entry = Find(hWnd);
-    return entry != nullptr && entry->queue->queue.KillTimer(hWnd, id) ? TRUE : FALSE;
-}
-
-void WakeMessageLoops()
-{
-    std::lock_guard<std::mutex> lock(State().lock);
-    for (ThreadQueue* queue : State().waiting) queue->changed.notify_all();
+    return RemoveTimer(State(), hWnd, id) ? TRUE : FALSE;
 }

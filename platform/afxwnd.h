@@ -1,8 +1,9 @@
-// CWnd with its message map, and the thread message queue calls.
-// A window handle exists only once the window has been created; until then
-// m_hWnd is null and nothing can be posted to it. A window belongs to the
-// thread that created it: its messages and timer ticks arrive in that
-// thread's queue, and its handlers run there. Any thread may post.
+// Stands in for CWnd with its message map, and for PostMessageA,
+// PeekMessageA, GetMessageA, TranslateMessage, DispatchMessageA, SetTimer and
+// KillTimer. A window handle exists only once the window has been created;
+// until then m_hWnd is null and nothing can be posted to it. The program
+// makes and serves all its windows on one thread (the main thread), so there
+// is one message queue; any thread may post to it.
 #pragma once
 
 #include <atomic>
@@ -15,10 +16,8 @@ struct HMENU__;
 typedef HMENU__* HMENU;
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
-#define WM_NULL 0x0000u
 #define WM_CREATE 0x0001u
 #define WM_DESTROY 0x0002u
-#define WM_QUIT 0x0012u
 #define WM_TIMER 0x0113u
 #define WM_USER 0x0400u
 
@@ -30,42 +29,13 @@ struct MSG {
 };
 typedef MSG* LPMSG;
 
-#define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
 
-// What WM_CREATE carries; creation arguments are recorded, not acted on.
+// What WM_CREATE carries; the program uses none of it.
 struct CREATESTRUCT {
     LPVOID lpCreateParams;
-    HINSTANCE hInstance;
-    HMENU hMenu;
-    HWND hwndParent;
-    int cy;
-    int cx;
-    int y;
-    int x;
-    LONG style;
-    LPCTSTR lpszName;
-    LPCTSTR lpszClass;
-    DWORD dwExStyle;
 };
 typedef CREATESTRUCT* LPCREATESTRUCT;
-
-// A window's handle as a field that other threads may read while the owning
-// thread creates or destroys the window (an endpoint's worker posts to its
-// owner's handle). Reads and writes like a plain HWND.
-class CWndHandle {
-public:
-    CWndHandle() = default;
-    operator HWND() const { return m_value.load(std::memory_order_acquire); }
-    CWndHandle& operator=(HWND value)
-    {
-        m_value.store(value, std::memory_order_release);
-        return *this;
-    }
-
-private:
-    std::atomic<HWND> m_value{nullptr};
-};
 
 struct AFX_MSGMAP;
 
@@ -80,20 +50,17 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
-    // Makes this object's window on the calling thread: a handle that no
-    // other window ever had, registered with the thread's queue, then
-    // WM_CREATE (lParam: the CREATESTRUCT) through the message map before
-    // returning. Class, style, geometry and parent are recorded only: every
-    // window is an invisible message window. FALSE when a window already
-    // exists, or when WM_CREATE gives -1 (the window is destroyed again).
+    // Makes this object's window: a handle that no other window ever had,
+    // then WM_CREATE (lParam: the CREATESTRUCT) through the message map before
+    // returning. Class, style, geometry and parent are ignored: every window
+    // is an invisible message window. FALSE when a window already exists, or
+    // when WM_CREATE gives -1 (the window is destroyed again).
     BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
 
     // Delivers WM_DESTROY through the message map, then removes the window:
     // its timers stop, messages still queued for it are dropped, later posts
-    // to its handle fail, and m_hWnd is null. Call on the owning thread.
+    // to its handle fail, and m_hWnd is null. Call on the main thread.
     // FALSE when there is no window or it is already being destroyed.
     BOOL DestroyWindow();
 
@@ -101,7 +68,9 @@ public:
     // a message without entry gets the default handling (result 0).
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    CWndHandle m_hWnd;
+    // Atomic: other threads read it while the window comes and goes (an
+    // endpoint's worker posts to its owner's handle).
+    std::atomic<HWND> m_hWnd{nullptr};
 
 protected:
     // Default handling of the message being handled: there is nothing to do
@@ -117,27 +86,11 @@ private:
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 };
 
-// One message map entry: a message id and its handler in exactly one of the
-// handler forms; the overloaded constructors pick the form.
+// One message map entry: a message id and a thunk that calls the handler in
+// its own form (made by the ON_ macros below).
 struct AFX_MSGMAP_ENTRY {
-    typedef void (CWnd::*PfnUint)(UINT);
-    typedef int (CWnd::*PfnCreate)(LPCREATESTRUCT);
-    typedef void (CWnd::*PfnVoid)();
-    typedef LRESULT (CWnd::*PfnMessage)(WPARAM, LPARAM);
-
-    constexpr AFX_MSGMAP_ENTRY() {}  // ends a table
-    constexpr AFX_MSGMAP_ENTRY(UINT message, PfnUint pfn) : nMessage(message), pfnUint(pfn) {}
-    constexpr AFX_MSGMAP_ENTRY(UINT message, PfnCreate pfn) : nMessage(message), pfnCreate(pfn) {}
-    constexpr AFX_MSGMAP_ENTRY(UINT message, PfnVoid pfn) : nMessage(message), pfnVoid(pfn) {}
-    constexpr AFX_MSGMAP_ENTRY(UINT message, PfnMessage pfn) : nMessage(message), pfnMessage(pfn) {}
-
-    bool IsEnd() const { return !pfnUint && !pfnCreate && !pfnVoid && !pfnMessage; }
-
-    UINT nMessage = 0;
-    PfnUint pfnUint = nullptr;
-    PfnCreate pfnCreate = nullptr;
-    PfnVoid pfnVoid = nullptr;
-    PfnMessage pfnMessage = nullptr;
+    UINT nMessage;
+    LRESULT (*pfnCall)(CWnd* wnd, WPARAM wParam, LPARAM lParam);  // null ends a table
 };
 
 // A class's table of entries and the way to its base class's map.
@@ -162,36 +115,34 @@ protected:                                         \
         using TheBaseClass = baseClass;                                               \
         static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                                           \
-            AFX_MSGMAP_ENTRY()};                                                    \
+            {0, nullptr}};                                                          \
         static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries}; \
         return &map;                                                                \
     }
 
+#define AFX_THUNK(body) [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { \
+    ThisClass* self = static_cast<ThisClass*>(w); (void)self; (void)wp; (void)lp; body; }
 // void OnTimer(UINT timerId)
-#define ON_WM_TIMER() AFX_MSGMAP_ENTRY(WM_TIMER, static_cast<AFX_MSGMAP_ENTRY::PfnUint>(&ThisClass::OnTimer)),
+#define ON_WM_TIMER() {WM_TIMER, AFX_THUNK(self->OnTimer(static_cast<UINT>(wp)); return 0)},
 // int OnCreate(LPCREATESTRUCT): 0 to go on, -1 to refuse the window
-#define ON_WM_CREATE() AFX_MSGMAP_ENTRY(WM_CREATE, static_cast<AFX_MSGMAP_ENTRY::PfnCreate>(&ThisClass::OnCreate)),
+#define ON_WM_CREATE() {WM_CREATE, AFX_THUNK(return self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lp)))},
 // void OnDestroy()
-#define ON_WM_DESTROY() AFX_MSGMAP_ENTRY(WM_DESTROY, static_cast<AFX_MSGMAP_ENTRY::PfnVoid>(&ThisClass::OnDestroy)),
+#define ON_WM_DESTROY() {WM_DESTROY, AFX_THUNK(self->OnDestroy(); return 0)},
 // LRESULT memberFxn(WPARAM, LPARAM); memberFxn is the bare member name
-#define ON_MESSAGE(message, memberFxn) \
-    AFX_MSGMAP_ENTRY(message, static_cast<AFX_MSGMAP_ENTRY::PfnMessage>(&ThisClass::memberFxn)),
+#define ON_MESSAGE(message, memberFxn) {message, AFX_THUNK(return self->memberFxn(wp, lp))},
 
-// Queues a message for hWnd's thread; any thread may call it. FALSE, and the
-// message is dropped, when hWnd is null or no window (any more).
+// Queues a message for hWnd; any thread may call it. FALSE, and the message
+// is dropped, when hWnd is null or no window (any more).
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Queues WM_QUIT (wParam: exitCode) for the calling thread.
-void PostQuitMessage(int exitCode);
-
-// Looks in the calling thread's queue without waiting: the oldest posted
-// message for hWnd (null: any window) within filterMin..filterMax (0..0:
-// any), else a due timer's WM_TIMER. PM_REMOVE takes it out. FALSE when
-// there is none.
+// Takes the oldest posted message without waiting, else a due timer's
+// WM_TIMER (ticks never overtake posted messages). The program reads its one
+// queue whole: hWnd must be null, the filters 0 and removeMsg PM_REMOVE.
+// FALSE when there is nothing.
 BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 
-// Like PeekMessageA with PM_REMOVE, but waits until a message or a timer
-// tick is there. Returns 0 for WM_QUIT, otherwise 1.
+// Like PeekMessageA, but waits until a message or a timer tick is there.
+// Returns TRUE (the program posts no WM_QUIT).
 BOOL GetMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax);
 
 // No keyboard input reaches a message window: nothing to translate, FALSE.
@@ -209,7 +160,3 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc);
 
 // Stops the timer and drops a tick it had waiting. FALSE when there is none.
 BOOL KillTimer(HWND hWnd, UINT_PTR id);
-
-// Makes every thread waiting in GetMessageA read the clock again; call it
-// after moving a clock source installed with SetClockSource.
-void WakeMessageLoops();

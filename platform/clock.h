@@ -1,5 +1,5 @@
-// The clock that window timers read. It is a seam: a test installs a source
-// of its own and moves time instead of waiting for it.
+// Stands in for the clock behind window timers (GetTickCount). It is a seam:
+// a test installs a source of its own and moves time instead of waiting.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,6 @@ typedef std::uint64_t (*ClockSource)();
 std::uint64_t ClockNowMs();
 
 // Installs source as the clock (null restores the monotonic clock). The
-// source must be callable from any thread. After a source's time jumps,
-// call WakeMessageLoops (afxwnd.h) so that blocked message loops look again.
+// source must be callable from any thread. A message loop that already
+// waits in GetMessageA does not notice a jump; one that peeks does.
 void SetClockSource(ClockSource source);

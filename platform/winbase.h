@@ -1,6 +1,6 @@
-// Kernel services the program uses: anonymous pipes, threads, events and
-// Sleep. A HANDLE stands for one pipe end, thread or event; null means none.
-// Each handle is released with CloseHandle by whoever created it.
+// Stands in for the kernel calls the program makes: anonymous pipes, threads,
+// events, waits and Sleep. A HANDLE is one pipe end, thread or event; null is
+// none. Each handle is released with CloseHandle by whoever created it.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,8 @@ typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 
 // Makes an anonymous byte-stream pipe; neither end survives exec. The size
 // hint is ignored (the system's default capacity is used). FALSE and both
-// handles null when the system refuses.
+// handles null when the system refuses. A write into a pipe whose reader is
+// gone fails; it never raises a signal.
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attributes, DWORD size);
 
 // Bytes waiting in a pipe's read end, without removing any. Only the count
@@ -34,7 +35,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOI
 // Writes all bytes, waiting while the pipe is full; in no-wait mode (below)
 // it takes what fits at once and returns TRUE with that count, 0 when full.
 // FALSE when the pipe fails, e.g. its read end is closed; *bytesWritten then
-// holds what went in. Never raises a signal.
+// holds what went in.
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID overlapped);
 
 #define PIPE_WAIT 0x00000000u
@@ -45,8 +46,8 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWrit
 BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD maxCollectionCount,
                              LPDWORD collectDataTimeout);
 
-// Releases a pipe end or a thread handle. Closing a thread handle does not
-// end the thread; it only gives up the right to wait for it.
+// Releases a pipe end, event or thread handle. A thread's handle is closed
+// only after the thread has ended (the program always waits for it first).
 BOOL CloseHandle(HANDLE object);
 
 // Starts start(parameter) on a new thread at once. Attributes, stack size
@@ -69,7 +70,3 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 
 // Suspends the calling thread for the given real time.
 void Sleep(DWORD milliseconds);
-
-// The descriptor behind a pipe end, so that a worker can wait on it beside
-// its socket; -1 for null or a handle that is no pipe end.
-int PipeDescriptor(HANDLE pipe);

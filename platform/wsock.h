@@ -1,14 +1,11 @@
-// Windows Sockets names over the POSIX socket calls. The socket functions
-// themselves (socket, bind, poll, sendto, ...) are the system's; what the
-// original platform does differently is supplied here. poll rather than
-// select: it can wait on a socket and a pipe together, whatever their
-// descriptor numbers.
+// Stands in for WSAStartup, WSACleanup, closesocket, WSAGetLastError,
+// WSAEventSelect and WSAWaitForMultipleEvents, and for the socket calls whose
+// behaviour differs here (bind, recvfrom, setsockopt: namespace win). The
+// other socket functions (socket, sendto, getsockname, ...) are the system's.
 #pragma once
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 
 #include "platform/wintypes.h"
@@ -27,56 +24,30 @@ struct WSAData {
 };
 typedef WSAData WSADATA;
 typedef WSAData* LPWSADATA;
+typedef HANDLE WSAEVENT;
 
-// Windows Sockets error codes, as WSAGetLastError gives them.
-enum : int {
-    WSAEINTR = 10004,
-    WSAEBADF = 10009,
-    WSAEACCES = 10013,
-    WSAEFAULT = 10014,
-    WSAEINVAL = 10022,
-    WSAEMFILE = 10024,
-    WSAEWOULDBLOCK = 10035,
-    WSAEINPROGRESS = 10036,
-    WSAEALREADY = 10037,
-    WSAENOTSOCK = 10038,
-    WSAEDESTADDRREQ = 10039,
-    WSAEMSGSIZE = 10040,
-    WSAEPROTOTYPE = 10041,
-    WSAENOPROTOOPT = 10042,
-    WSAEPROTONOSUPPORT = 10043,
-    WSAESOCKTNOSUPPORT = 10044,
-    WSAEOPNOTSUPP = 10045,
-    WSAEPFNOSUPPORT = 10046,
-    WSAEAFNOSUPPORT = 10047,
-    WSAEADDRINUSE = 10048,
-    WSAEADDRNOTAVAIL = 10049,
-    WSAENETDOWN = 10050,
-    WSAENETUNREACH = 10051,
-    WSAENETRESET = 10052,
-    WSAECONNABORTED = 10053,
-    WSAECONNRESET = 10054,
-    WSAENOBUFS = 10055,
-    WSAEISCONN = 10056,
-    WSAENOTCONN = 10057,
-    WSAESHUTDOWN = 10058,
-    WSAETOOMANYREFS = 10059,
-    WSAETIMEDOUT = 10060,
-    WSAECONNREFUSED = 10061,
-    WSAELOOP = 10062,
-    WSAENAMETOOLONG = 10063,
-    WSAEHOSTDOWN = 10064,
-    WSAEHOSTUNREACH = 10065,
-    WSASYSNOTREADY = 10091,
-    WSAVERNOTSUPPORTED = 10092,
-    WSANOTINITIALISED = 10093,
-};
+#define FD_READ 0x01
+#define WSA_WAIT_EVENT_0 0x00000000u
+#define WSA_WAIT_TIMEOUT 0x00000102u
+#define WSA_WAIT_FAILED 0xFFFFFFFFu
+
+#define WSASYSNOTREADY 10091
 
 // Starts the socket library for one user; each successful call is matched
-// by one WSACleanup. 0 on success, else a Windows Sockets code (the library
-// offers version 2.2 and refuses requests below 1.0).
+// by one WSACleanup. 0 on success (version 2.2), else a Windows Sockets code.
 int WSAStartup(WORD versionRequested, LPWSADATA data);
 int WSACleanup();
+
+// Ties event (from CreateEventA, manual reset) to s: it counts as set while
+// a datagram waits on s (networkEvents FD_READ); 0 unties it. 0 on success.
+int WSAEventSelect(SOCKET s, WSAEVENT event, long networkEvents);
+
+// Waits until one of count (at most 4) events is set, at most timeoutMs:
+// WSA_WAIT_EVENT_0 + the index of the first one set (an auto-reset event is
+// cleared by it), WSA_WAIT_TIMEOUT, or WSA_WAIT_FAILED. waitAll and
+// alertable must be FALSE.
+DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL waitAll, DWORD timeoutMs,
+                               BOOL alertable);
 
 int closesocket(SOCKET s);
 

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include "core/KnxClient.h"
@@ -37,6 +38,16 @@ SendRun RunSend(const char* gateway, WORD group, int eisType, int value, int lev
 }
 
 std::uint16_t PortOf(const Datagram& d) { return ntohs(d.from.sin_port); }
+
+int EntriesOf(const char* folder)
+{
+    int count = 0;
+    if (DIR* dir = opendir(folder)) {
+        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+        closedir(dir);
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -112,6 +123,21 @@ TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
     ASSERT_TRUE(gateway.ok());
     SendRun run = RunSend("127.0.0.24", 0x0A03, 1, 1);
     EXPECT_EQ(run.channelAfterConnect, 0x2A);
+}
+
+// A whole send, with a gateway that answers and with one that does not:
+// every worker thread, socket, pipe and event is gone afterwards.
+TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
+{
+    ScriptedGateway polite("127.0.0.26", 3671, ScriptedGateway::Polite(4));
+    ScriptedGateway silent("127.0.0.27", 3671, ScriptedGateway::Silent());
+    RunSend("127.0.0.26", 0x0A03, 1, 1);  // lets runtime helpers (a sanitizer's thread) start
+    const int threads = EntriesOf("/proc/self/task"), descriptors = EntriesOf("/proc/self/fd");
+    for (const char* gateway : {"127.0.0.26", "127.0.0.27"}) {
+        RunSend(gateway, 0x0A03, 1, 1);
+        EXPECT_EQ(EntriesOf("/proc/self/task"), threads) << gateway;
+        EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors) << gateway;
+    }
 }
 
 TEST(ClientSendTest, UnsupportedTypeSendsNoWriteButClosesTheConnection)

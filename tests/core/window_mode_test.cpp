@@ -102,7 +102,6 @@ protected:
     void MoveClock(int ms)
     {
         g_testNowMs += static_cast<std::uint64_t>(ms);
-        WakeMessageLoops();
     }
 
     std::unique_ptr<CKnxClient> m_client;

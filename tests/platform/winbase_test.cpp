@@ -1,7 +1,6 @@
-// Pipes and threads of the kernel stand-ins: what the endpoint and the frame
-// tests rely on, and the failures that must not take the process down.
+// Threads and events of the kernel stand-ins: the waits that the endpoint's
+// worker and owner rely on, and that nothing is left behind.
 #include <dirent.h>
-#include <fcntl.h>
 
 #include <atomic>
 
@@ -11,61 +10,13 @@
 
 namespace {
 
-struct Pipe {
-    Pipe() { EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0)); }
-    ~Pipe() {
-        if (read) CloseHandle(read);
-        if (write) CloseHandle(write);
-    }
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-};
-
 int ThreadCount() {
     int count = 0;
     if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks)) {
-            if (entry->d_name[0] != '.') ++count;
-        }
+        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
         closedir(tasks);
     }
     return count;
-}
-
-TEST(WinbasePipe, EndsAreNotInheritedAcrossExec) {
-    Pipe pipe;
-    for (HANDLE end : {pipe.read, pipe.write}) {
-        const int flags = fcntl(PipeDescriptor(end), F_GETFD);
-        EXPECT_TRUE(flags >= 0 && (flags & FD_CLOEXEC));
-    }
-}
-
-TEST(WinbasePipe, WriteWithoutReaderFailsInsteadOfKillingTheProcess) {
-    Pipe pipe;
-    CloseHandle(pipe.read);
-    pipe.read = nullptr;
-    DWORD done = 99;
-    EXPECT_FALSE(WriteFile(pipe.write, "x", 1, &done, nullptr));
-    EXPECT_EQ(0u, done);
-}
-
-TEST(WinbaseThread, ClosingTheHandleLetsTheThreadFinish) {
-    Pipe done;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID pipe) -> DWORD {
-            Sleep(50);
-            DWORD written = 0;
-            WriteFile(static_cast<HANDLE>(pipe), "!", 1, &written, nullptr);
-            return 0;
-        },
-        done.write, 0, nullptr);
-    ASSERT_NE(nullptr, thread);
-    CloseHandle(thread);
-    char mark = 0;
-    DWORD got = 0;
-    EXPECT_TRUE(ReadFile(done.read, &mark, 1, &got, nullptr));  // blocks until the thread wrote
-    EXPECT_EQ('!', mark);
 }
 
 TEST(WinbaseThread, WaitTimesOutUntilTheThreadEndsAndNothingIsLeftBehind) {
@@ -91,8 +42,29 @@ TEST(WinbaseThread, WaitTimesOutUntilTheThreadEndsAndNothingIsLeftBehind) {
         CloseHandle(thread);
     }
     EXPECT_EQ(before, ThreadCount());
-    Pipe notAThread;
-    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(notAThread.read, 0));
+}
+
+// An auto-reset event wakes one wait and is clear again (the worker's
+// wake-up); a manual-reset one stays set until reset (data waiting).
+TEST(WinbaseEvent, AutoResetIsTakenByTheWaitManualResetStays) {
+    for (BOOL manual : {FALSE, TRUE}) {
+        SCOPED_TRACE(manual ? "manual reset" : "auto reset");
+        HANDLE event = CreateEventA(nullptr, manual, FALSE, nullptr);
+        ASSERT_NE(nullptr, event);
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+        SetEvent(event);
+        SetEvent(event);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
+        EXPECT_EQ(manual ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+        ResetEvent(event);
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 10));
+        CloseHandle(event);
+    }
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, nullptr, 0));
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(read, 0));
+    CloseHandle(read);
+    CloseHandle(write);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST_F(WindowTest, HandleExistsFromWmCreateOnUnlessCreationIsRefused)
     EXPECT_EQ(made.m_hWnd, nullptr);
     ASSERT_TRUE(made.Create());
     EXPECT_NE(made.m_hWnd, nullptr);
-    EXPECT_EQ(made.handleInCreate, made.GetSafeHwnd());
+    EXPECT_EQ(made.handleInCreate, static_cast<HWND>(made.m_hWnd));
     EXPECT_EQ(made.log, std::vector<std::string>{"create"});
     EXPECT_FALSE(made.Create()) << "a second window for one object";
 
@@ -77,33 +77,6 @@ TEST_F(WindowTest, HandleExistsFromWmCreateOnUnlessCreationIsRefused)
     EXPECT_EQ(refused.m_hWnd, nullptr);
     EXPECT_EQ(refused.log, (std::vector<std::string>{"create", "destroy"}));
     EXPECT_FALSE(PostMessageA(refused.handleInCreate, WM_USER, 0, 0));
-}
-
-TEST_F(WindowTest, DispatchFollowsTheMapChain)
-{
-    struct Case {
-        const char* name;
-        UINT message;
-        LRESULT result;
-        const char* logged;  // null: no handler runs
-    };
-    const Case cases[] = {
-        {"entry of the base map only", WM_USER + 1, 11, "base-only"},
-        {"derived entry wins over base", WM_USER + 2, 22, "shared 34"},
-        {"timer id from wParam", WM_TIMER, 0, "timer 3"},
-        {"no entry: default handling", WM_USER + 9, 0, nullptr},
-    };
-    DerivedWnd wnd;
-    ASSERT_TRUE(wnd.Create());
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        wnd.log.clear();
-        ASSERT_TRUE(PostMessageA(wnd.m_hWnd, c.message, 3, 4));
-        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-        TranslateMessage(&msg);
-        EXPECT_EQ(DispatchMessageA(&msg), c.result);
-        EXPECT_EQ(wnd.log, c.logged ? std::vector<std::string>{c.logged} : std::vector<std::string>{});
-    }
 }
 
 TEST_F(WindowTest, MessagesForAGoneWindowAreDropped)

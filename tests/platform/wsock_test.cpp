@@ -34,31 +34,6 @@ TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes) {
     }
 }
 
-class WsockReceive : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_DGRAM, 0, m_pair));
-    }
-    void TearDown() override {
-        close(m_pair[0]);
-        close(m_pair[1]);
-    }
-    void Send(size_t length) {
-        std::vector<char> bytes(length, 'x');
-        ASSERT_EQ(static_cast<ssize_t>(length), send(m_pair[0], bytes.data(), length, 0));
-    }
-    int m_pair[2] = {-1, -1};
-};
-
-TEST_F(WsockReceive, DatagramLongerThanTheBufferIsAnErrorAndIsConsumed) {
-    Send(5000);
-    Send(4096);
-    char buffer[4096];
-    EXPECT_EQ(SOCKET_ERROR, win::recvfrom(m_pair[1], buffer, sizeof buffer, 0, nullptr, nullptr));
-    EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
-    EXPECT_EQ(4096, win::recvfrom(m_pair[1], buffer, sizeof buffer, 0, nullptr, nullptr));
-}
-
 }  // namespace
 
 TEST(WsockBind, AllOnesAddressIsRefusedAsNotThisHosts) {
