@@ -19,10 +19,10 @@ set(CPACK_PACKAGE_CONTACT "Kelvane maintainers <maintainers@users.noreply.c-seed
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "command-line client for KNX over KNXnet/IP")
 set(CPACK_PACKAGE_DESCRIPTION
   "Kelvane talks to KNX building-automation installations through a KNXnet/IP
-gateway over UDP. `kelvane search` finds gateways on the local network,
-`kelvane send` writes one value to a KNX group address through a tunnelling
-connection, and `kelvane-monitor` shows the group telegrams on the bus.
-Settings come from the file Kelvane.ini in the working directory.")
+gateway over UDP. kelvane search finds gateways on the local network,
+kelvane send writes one value to a KNX group address through a tunnelling
+connection, and kelvane-monitor shows the group telegrams on the bus.
+The settings come from the file Kelvane.ini in the working directory.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
