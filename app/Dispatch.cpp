@@ -15,7 +15,8 @@ void (*g_pfnSendCommand)(WORD, int, int) = SendCommand;
 
 namespace {
 
-const int PROGRAM_VERSION = 3;
+// The project version from the build (CMakeLists.txt keeps it).
+const int PROGRAM_VERSION = KELVANE_VERSION;
 
 void ResetSettings()
 {

@@ -15,7 +15,9 @@ out=build-fuzz
 seconds=${FUZZ_SECONDS:-20}
 jobs=$(nproc 2>/dev/null || echo 2)
 dirs=(platform res knx knxnetip net core app)
-flags=(-std=c++17 -O1 -g -fno-omit-frame-pointer -I. -fno-sanitize-recover=all)
+# The program's version is kept in CMakeLists.txt alone.
+version=$(sed -n 's/^project(Kelvane VERSION \([0-9]*\).*/\1/p' CMakeLists.txt)
+flags=(-std=c++17 -O1 -g -fno-omit-frame-pointer -I. -fno-sanitize-recover=all -DKELVANE_VERSION="$version")
 mkdir -p "$out/obj"
 
 # The library's sources, as the CMake build takes them: program entries stay out.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs with apt-get what building, testing and the demo need and a fresh
-# Debian machine lacks; does nothing when all is there.
+# Installs with apt-get what building, testing, packaging and the demo need and
+# a fresh Debian machine lacks; does nothing when all is there.
 set -euo pipefail
 missing=()
 command -v cmake >/dev/null || missing+=(cmake)
@@ -11,6 +11,12 @@ command -v ip >/dev/null || missing+=(iproute2)
 command -v python3 >/dev/null || missing+=(python3)
 command -v knxd >/dev/null || missing+=(knxd)
 command -v knxtool >/dev/null || missing+=(knxd-tools)
+# The Debian package: CPack finds the binaries with file and their
+# dependencies with dpkg-shlibdeps; its check renders the pages with man.
+command -v file >/dev/null || missing+=(file)
+command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v man >/dev/null || missing+=(man-db)
+command -v groff >/dev/null || missing+=(groff-base)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks, builds Kelvane and runs every test:
 # once in a plain build, once with AddressSanitizer and UndefinedBehaviorSanitizer,
-# once more with ThreadSanitizer, and the fuzz target briefly.
+# once more with ThreadSanitizer, and the fuzz target briefly; it also makes
+# the Debian package and checks it, and builds the programs once as on a
+# machine without GoogleTest.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,8 +14,10 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_and_test() {  # folder, ctest filter (may be empty), extra cmake args...
   local dir=$1 filter=$2; shift 2
-  cmake -S . -B "$dir" -DKELVANE_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -DKELVANE_WERROR=ON -DBUILD_TESTING=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
+  # A build that lost GoogleTest would still pass its script tests alone.
+  [ -x "$dir/kelvane_tests" ] || { echo "no kelvane_tests in $dir: is GoogleTest installed?"; return 1; }
   if [ -n "$filter" ]; then
     ctest --test-dir "$dir" --output-on-failure -R "$filter"
   else
@@ -23,6 +27,17 @@ build_and_test() {  # folder, ctest filter (may be empty), extra cmake args...
 
 echo "== plain build"
 build_and_test build ""
+
+echo "== Debian package"
+scripts/package.sh
+bash tests/package_check.sh build-pkg
+
+echo "== the programs without GoogleTest"
+cmake -S . -B build-nogtest -DKELVANE_WERROR=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null 2>&1
+cmake --build build-nogtest -j "$jobs" --target kelvane kelvane-monitor >/dev/null
+if cmake --build build-nogtest --target help | grep -q kelvane_tests; then
+  echo "build-nogtest has a test target without GoogleTest"; exit 1
+fi
 
 echo "== address and undefined-behaviour sanitizers"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
