@@ -13,7 +13,7 @@
 
 namespace {
 
-const int kFrameTypes[] = {0x0202, 0x0206, 0x0208, 0x020A, 0x0420, 0x0421};
+const int kFrameTypes[] = {0x0202, 0x0206, 0x0208, 0x0209, 0x020A, 0x0420, 0x0421};
 
 void ReportOne(CKnxClient& client, const BYTE* bytes, int received, int type)
 {
@@ -45,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int type = client.ClassifyFrame(buffer, received);
     ReportOne(client, buffer, received, type);
     // Every frame class also meets bytes whose header did not say so.
-    if (type == 0 && received > 0) ReportOne(client, buffer, received, kFrameTypes[data[0] % 6]);
+    if (type == 0 && received > 0) ReportOne(client, buffer, received, kFrameTypes[data[0] % (sizeof kFrameTypes / sizeof kFrameTypes[0])]);
     return 0;
 }
