@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# kelvane-monitor while knxd is killed and started again: the new knxd does
+# not know the monitor's channel and says so to the next heartbeat, the
+# monitor says the connection is lost, connects again, and shows every later
+# write once; SIGINT still ends it with the disconnect report.
+set -u
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/netns.sh"
+netns_init
+
+gateway_pair r$$ 10.254.2 || exit 1
+write_config "$NETNS_TMP/run" 10.254.2.2 10.254.2.1 0
+out="$NETNS_TMP/monitor.out"
+(cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 120) >"$out" 2>&1 &
+monitor=$!
+NETNS_PIDS+=($monitor)
+
+fail=0
+wait_until 5 grep -q '^connection ok:$' "$out" || { echo "FAIL: no connect report"; cat -A "$out"; exit 1; }
+echo "ok: connected"
+
+knxd_pid=${NETNS_PIDS[0]}
+kill "$knxd_pid"
+wait_until 5 eval '! kill -0 '"$knxd_pid"' 2>/dev/null' || { echo "FAIL: knxd did not end"; exit 1; }
+rm -f "$KNXD_SOCK"
+knxd_start "$gw" kvg0 || exit 1
+echo "ok: knxd restarted"
+
+if wait_until 25 grep -q '^reconnected: channel [0-9]*$' "$out"; then echo "ok: reconnected"; else
+  echo "FAIL: no reconnect within 25 s"; cat -A "$out"; exit 1; fi
+if grep -q '^connection lost: the gateway answered the heartbeat with status 33; reconnecting in 1 s$' "$out"; then
+  echo "ok: the loss was reported"; else echo "FAIL: no loss line"; cat -A "$out"; fail=1; fi
+
+for i in $(seq 1 50); do knxtool groupswrite "local:$KNXD_SOCK" 1/2/3 $((i % 2)) >/dev/null; done
+wait_until 10 test "$(grep -c '^recv GA: L_DATA.ind' "$out")" -ge 50
+shown=$(grep -c '^recv GA: L_DATA.ind' "$out")
+if [ "$shown" = 50 ]; then echo "ok: 50 of 50 later writes shown once"; else
+  echo "FAIL: $shown lines for 50 writes"; cat -A "$out"; fail=1; fi
+
+kill -INT "$monitor"
+for _ in $(seq 1 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$monitor" 2>/dev/null; then echo "FAIL: monitor still runs 5 s after SIGINT"; fail=1; else
+  wait "$monitor"; rc=$?
+  [ $rc = 0 ] && echo "ok: exit code 0" || { echo "FAIL: exit code $rc"; fail=1; }
+fi
+if tail -3 "$out" | head -1 | grep -q '^disconnected$'; then echo "ok: ends with the disconnect report"; else
+  echo "FAIL: no disconnect report at the end"; cat -A "$out"; fail=1; fi
+
+exit $fail
