@@ -1,7 +1,6 @@
 // The bus monitor's message loop against a scripted gateway on loopback, on a
 // moved clock: the run's end, and reconnecting with back-off after the
 // client found the tunnel gone.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -132,15 +131,6 @@ protected:
     std::unique_ptr<CBusMonitor> m_monitor;
     std::unique_ptr<CKnxClient> m_client;
 };
-
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return to;
-}
 
 const char kConnectReport[] =
     "\nconnection ok:\nchannel       4 \nstatus        0 \nIP address    127 0 0 9  \n"

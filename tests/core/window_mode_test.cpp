@@ -1,7 +1,6 @@
 // The client driven by window messages against a scripted gateway on loopback:
 // heartbeat on a moved test clock, reports and acknowledgements of what the
 // gateway sends, and Connect/Disconnect that leave the answers to the handlers.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -21,15 +20,6 @@ std::atomic<std::uint64_t> g_testNowMs{1000000};
 std::uint64_t TestNow() { return g_testNowMs.load(); }
 
 const UINT kOutputMsg = WM_USER + 1;
-
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return to;
-}
 
 // Dispatches queued messages until done() holds or about two seconds passed.
 bool PumpUntil(const std::function<bool()>& done)

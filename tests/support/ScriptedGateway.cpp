@@ -109,6 +109,15 @@ ScriptedGateway::Script ScriptedGateway::Silent()
     return [](const Bytes&) { return std::vector<Bytes>(); };
 }
 
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = inet_addr("127.0.0.1");
+    return to;
+}
+
 std::uint16_t ServiceType(const Bytes& frame)
 {
     return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);

@@ -56,6 +56,9 @@ private:
     std::thread m_thread;
 };
 
+// The client's port port on 127.0.0.1, for SendTo.
+sockaddr_in Loopback(int port);
+
 // Frame helpers for scripts and expectations.
 std::uint16_t ServiceType(const Bytes& frame);
 Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
