@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -36,7 +37,7 @@ ScriptedGateway::Script Scripted(Behaviour& b)
             return {ConnectResponse(b.connectStatus == 0 ? 4 : 0, static_cast<std::uint8_t>(b.connectStatus))};
         case 0x0207:
             if (b.heartbeatStatus < 0) return {};
-            return {{0x06, 0x10, 0x02, 0x08, 0x00, 0x08, 4, static_cast<std::uint8_t>(b.heartbeatStatus)}};
+            return {ConnStateResponse(4, static_cast<std::uint8_t>(b.heartbeatStatus))};
         default:
             return ScriptedGateway::Polite(4)(request);
         }
@@ -48,7 +49,7 @@ protected:
     void SetUp() override
     {
         SetClockSource(&TestNow);
-        m_file = std::tmpfile();
+        m_file = open_memstream(&m_text, &m_size);
         ASSERT_NE(m_file, nullptr);
         m_monitor.reset(new CBusMonitor(m_file));
         ASSERT_TRUE(m_monitor->Create());
@@ -61,6 +62,7 @@ protected:
         m_client.reset();
         m_monitor.reset();
         std::fclose(m_file);
+        std::free(m_text);
         SetClockSource(nullptr);
     }
 
@@ -97,34 +99,21 @@ protected:
     std::string NewOutput()
     {
         std::fflush(m_file);
-        std::string all;
-        std::rewind(m_file);
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) all.append(buffer, n);
-        std::string fresh = all.substr(m_seen);
-        m_seen = all.size();
+        std::string fresh(m_text + m_seen, m_size - m_seen);
+        m_seen = m_size;
         return fresh;
     }
 
     // Waits for output from the monitor and returns all of it that came.
     std::string WaitForOutput()
     {
-        PumpUntil([&] {
-            std::fflush(m_file);
-            return std::ftell(m_file) > static_cast<long>(m_seen);
-        });
+        PumpUntil([&] { return std::fflush(m_file) == 0 && m_size > m_seen; });
         MoveClock(0);
         return NewOutput();
     }
 
-    static size_t CountOf(ScriptedGateway& gateway, std::uint16_t service)
-    {
-        size_t n = 0;
-        for (const Datagram& d : gateway.Received()) n += ServiceType(d.bytes) == service;
-        return n;
-    }
-
+    char* m_text = nullptr;
+    size_t m_size = 0;
     FILE* m_file = nullptr;
     size_t m_seen = 0;
     bool m_ended = false;
@@ -162,7 +151,7 @@ TEST_F(MonitorTest, RunEndsAtItsSeconds)
     for (std::uint64_t step : {700ull, 4294967000ull - 700ull}) {
         MoveClock(step);
         EXPECT_FALSE(m_ended) << "after " << step << " ms more";
-        EXPECT_EQ(CountOf(gateway, 0x0209), 0u);
+        EXPECT_EQ(gateway.CountOf(0x0209), 0u);
     }
     MoveClock(1000);
     EXPECT_TRUE(PumpUntil([&] { return m_ended; }));
@@ -183,11 +172,11 @@ TEST_F(MonitorTest, ReconnectsWithBackOff)
     size_t attempts = 1;
     for (int next : {2, 4, 8, 16, 30, 30}) {
         MoveClock(wait * 1000 - 1);
-        EXPECT_EQ(CountOf(gateway, 0x0205), attempts) << "none before " << wait << " s";
+        EXPECT_EQ(gateway.CountOf(0x0205), attempts) << "none before " << wait << " s";
         MoveClock(1);
         ++attempts;
         EXPECT_EQ(WaitForOutput(), "reconnect failed: refused with status 36; next try in " + std::to_string(next) + " s\n");
-        EXPECT_EQ(CountOf(gateway, 0x0205), attempts);
+        EXPECT_EQ(gateway.CountOf(0x0205), attempts);
         wait = static_cast<std::uint64_t>(next);
     }
 
@@ -212,6 +201,6 @@ TEST_F(MonitorTest, ReconnectsWithBackOff)
     // Nothing is open while waiting: the run ends at once, with nothing to disconnect.
     PostMessageA(m_monitor->Window(), CBusMonitor::WM_MONITOR_STOP, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return m_ended; }));
-    EXPECT_EQ(CountOf(gateway, 0x0209), 0u);
+    EXPECT_EQ(gateway.CountOf(0x0209), 0u);
     EXPECT_EQ(NewOutput(), "");
 }

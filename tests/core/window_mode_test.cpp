@@ -40,13 +40,6 @@ void PumpFor(int ms)
     PumpUntil([&] { return std::chrono::steady_clock::now() >= deadline; });
 }
 
-size_t CountOf(ScriptedGateway& gateway, std::uint16_t service)
-{
-    size_t n = 0;
-    for (const Datagram& d : gateway.Received()) n += ServiceType(d.bytes) == service;
-    return n;
-}
-
 Bytes TunnellingRequest(std::uint8_t channel, std::uint8_t sequence, std::uint8_t apci)
 {
     // L_Data.ind from 1.1.5 to 1/2/3, one data byte in the APCI.
@@ -139,7 +132,7 @@ TEST_F(WindowModeTest, HeartbeatStopsOnceTheChannelIsGone)
         size_t before = gateway.Received().size();
         MoveClock(30000);
         PumpFor(100);
-        EXPECT_EQ(CountOf(gateway, 0x0207), 0u) << c.name;
+        EXPECT_EQ(gateway.CountOf(0x0207), 0u) << c.name;
         EXPECT_EQ(gateway.Received().size(), before) << c.name;
     }
 }
@@ -234,11 +227,6 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 
 namespace {
 
-Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
-{
-    return {0x06, 0x10, 0x02, 0x08, 0x00, 0x08, channel, status};
-}
-
 Bytes DisconnectRequest(std::uint8_t channel)
 {
     return {0x06, 0x10, 0x02, 0x09, 0x00, 0x10, channel, 0x00, 0x08, 0x01, 127, 0, 0, 9, 0x0E, 0x57};
@@ -295,7 +283,7 @@ TEST_F(WindowModeTest, TunnelLossIsNoticed)
         }
         EXPECT_EQ(m_client->m_strTunnelLoss.str(), c.loss);
         EXPECT_EQ(m_client->m_nChannelId, *c.loss ? -1 : 5);
-        EXPECT_EQ(CountOf(gateway, 0x0207), c.heartbeats);
+        EXPECT_EQ(gateway.CountOf(0x0207), c.heartbeats);
         if (c.lastSent) {
             EXPECT_EQ(HexOf(gateway.Received().back().bytes), c.lastSent);
         }

@@ -87,6 +87,13 @@ std::vector<Datagram> ScriptedGateway::Received()
     return m_received;
 }
 
+size_t ScriptedGateway::CountOf(std::uint16_t service)
+{
+    size_t n = 0;
+    for (const Datagram& d : Received()) n += ServiceType(d.bytes) == service;
+    return n;
+}
+
 void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
 {
     sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -128,6 +135,11 @@ Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
     // Header, channel, status, data endpoint HPAI 127.0.0.9:3671, CRD for a tunnel to 1.1.250.
     return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01, 127, 0, 0, 9,
             0x0E, 0x57, 0x04, 0x04, 0x11, 0xFA};
+}
+
+Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
+{
+    return {0x06, 0x10, 0x02, 0x08, 0x00, 0x08, channel, status};
 }
 
 Bytes DisconnectResponse(std::uint8_t channel)
