@@ -36,7 +36,9 @@ void CKnxClient::OnTimer(UINT timerId)
 {
     if (timerId != HEARTBEAT_TIMER_ID || m_nChannelId <= 0) return;
     if (m_nUnansweredHeartbeats >= HEARTBEATS_BEFORE_LOSS) {
-        TunnelLost("no answer to 3 heartbeats");
+        CString reason;
+        reason.Format("no answer to %d heartbeats", HEARTBEATS_BEFORE_LOSS);
+        TunnelLost(reason);
         return;
     }
     SendConnectionStateRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort);
