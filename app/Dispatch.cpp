@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/Commands.h"
+#include "app/SendOperands.h"
 #include "app/Settings.h"
 #include "knx/Notation.h"
 #include "platform/afxapp.h"
@@ -61,8 +62,9 @@ void DispatchSend(int argc, char* argv[])
         std::cout << "nicht gen\x81gend Parameter\n";
         return;
     }
-    WORD groupAddress = ParseGroupAddress(argv[2]);
     int eisType = ParseEisType(CString(argv[3]));
+    if (!CheckSendOperands(argv[2], eisType, argv[4])) return;
+    WORD groupAddress = ParseGroupAddress(argv[2]);
     int value = std::atoi(argv[4]);
     g_pfnSendCommand(groupAddress, eisType, value);
 }

@@ -5,8 +5,9 @@
 
 // Resets and reads the settings, checks both addresses, initialises the
 // socket support, prints the banner from level 1 and runs "search" or
-// "send GA Type Value" (word in any case). Every failure is one line on the
-// console. argv[1] must exist. Main thread.
+// "send GA Type Value" (word in any case; the operands and the gateway
+// address are checked first, SendOperands.h). Every failure is one line on
+// the console. argv[1] must exist. Main thread.
 void DispatchCommand(int argc, char* argv[]);
 
 // Resets and reads the settings, checks both addresses and initialises the

@@ -34,6 +34,25 @@ char* ReadLinePiece(char* buffer, int size, FILE* file)
     return count > 0 ? buffer : nullptr;
 }
 
+// Opens the file for reading. A folder of that name counts as missing, as
+// on Windows, where opening one fails: here the open succeeds and only the
+// first read fails. A UTF-8 byte-order mark, which Windows editors put
+// first, is passed over so that a header on the first line still counts.
+FILE* OpenConfigFile(const char* name)
+{
+    FILE* file = std::fopen(name, "r");
+    if (!file) return nullptr;
+    const unsigned char utf8Mark[] = {0xEF, 0xBB, 0xBF};
+    unsigned char head[sizeof utf8Mark] = {};
+    const size_t count = std::fread(head, 1, sizeof head, file);
+    if (count == 0 && std::ferror(file)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    if (count < sizeof head || std::memcmp(head, utf8Mark, sizeof head) != 0) std::rewind(file);
+    return file;
+}
+
 void ApplyEntry(CString key, const char* value)
 {
     key.MakeUpper();
@@ -46,7 +65,7 @@ void ApplyEntry(CString key, const char* value)
 
 int ReadConfigFile()
 {
-    FILE* file = std::fopen("Kelvane.ini", "r");
+    FILE* file = OpenConfigFile("Kelvane.ini");
     if (!file) {
         std::cout << "Error: File 'Kelvane.ini' not found\n";
         return 0;

@@ -1,5 +1,4 @@
 // The bus monitor's entry: kelvane-monitor [SECONDS].
-#include <cstdlib>
 #include <iostream>
 
 #include "app/Monitor.h"
@@ -13,5 +12,11 @@ int main(int argc, char* argv[])
         std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
         return 1;
     }
-    return RunMonitor(argc > 1 ? std::atoi(argv[1]) : 0);
+    int seconds = argc == 2 ? ParseMonitorSeconds(argv[1]) : 0;
+    if (argc > 2 || seconds < 0) {
+        std::cerr << "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to "
+                  << kMaxMonitorSeconds << ")" << std::endl;
+        return 2;
+    }
+    return RunMonitor(seconds);
 }

@@ -42,6 +42,8 @@ public:
     void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     void SendTunnellingRequest(CUdpEndpoint& endpoint);
     void SendTunnellingAck(CUdpEndpoint& endpoint);
+    // Answers the gateway's DISCONNECT_REQUEST for m_nChannelId: E_NO_ERROR.
+    void SendDisconnectResponse(CUdpEndpoint& endpoint);
 
     // Incoming frames. received is the number of valid bytes in buffer;
     // bytes beyond it read as zero.
@@ -69,8 +71,17 @@ public:
     int m_nEisType = 0;
     int m_nValue = 0;
 
+    // What the client knows of the tunnel besides the channel id, for a host
+    // that keeps the tunnel open (window-message mode).
+    int m_nConnectStatus = -1;        // status of the CONNECT_RESPONSE; -1 from Connect until it comes
+    int m_nUnansweredHeartbeats = 0;  // CONNECTIONSTATE_REQUESTs sent since the last answer
+    int m_bRecvSequenceTaken = 0;     // 1 once m_nRecvSequence is that of a request on this channel
+    int m_bQuietConnect = 0;          // 1: a CONNECT_RESPONSE is handled but not reported
+    CString m_strTunnelLoss;          // why the tunnel is gone; empty until it is found gone
+
     // Window-message mode: the heartbeat timer and the endpoints' notifications.
     enum : UINT { HEARTBEAT_TIMER_ID = 1, HEARTBEAT_INTERVAL_MS = 10000 };
+    static constexpr int HEARTBEATS_BEFORE_LOSS = 3;
     void OnTimer(UINT timerId);
     int OnCreate(LPCREATESTRUCT createStruct);
     void OnDestroy();
@@ -91,6 +102,10 @@ private:
     void SearchFrameStep(int serviceType, CRecvFrame* frame);
     void ControlFrameStep(int serviceType, CRecvFrame* frame);
     void TunnelFrameStep(int serviceType, CRecvFrame* frame);
+    void WatchTunnel(int serviceType, CRecvFrame* frame);
+    // The tunnel is gone: records why and drops the channel (-1), which
+    // stops the heartbeat and leaves requests on the old channel unanswered.
+    void TunnelLost(const CString& reason);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -53,6 +53,7 @@ void CKnxClient::Connect()
     }
     m_nControlPort = m_controlEndpoint.m_nLocPort;
     m_nDataPort = m_dataEndpoint.m_nLocPort;
+    m_nConnectStatus = -1;
     SendConnectRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort, m_nDataPort);
     if (m_pOutputWnd != nullptr) return;  // the window handler takes the answer
     WaitForControlResponse();
@@ -117,10 +118,16 @@ std::unique_ptr<CRecvFrame> CKnxClient::ReadFirstFrame(CUdpEndpoint& endpoint, i
     return std::unique_ptr<CRecvFrame>(CreateFrame(buffer, received, serviceType));
 }
 
+// A CONNECT_RESPONSE starts a new tunnel: nothing of the old one counts.
 void CKnxClient::HandleResponse(int serviceType, CRecvFrame* frame)
 {
-    if (serviceType == knxnetip::kConnectResponse)
+    if (serviceType == knxnetip::kConnectResponse) {
         m_nChannelId = frame->m_body[0];  // unsigned: 0 to 255
-    else if (serviceType == knxnetip::kDisconnectResponse)
+        m_nConnectStatus = frame->m_body[1];
+        m_nUnansweredHeartbeats = 0;
+        m_bRecvSequenceTaken = 0;
+        m_strTunnelLoss.Empty();
+    } else if (serviceType == knxnetip::kDisconnectResponse) {
         m_nChannelId = -1;
+    }
 }

@@ -29,10 +29,19 @@ void CKnxClient::OnDestroy()
     CWnd::OnDestroy();
 }
 
+// Each tick sends a heartbeat while there is a channel; a tick that finds the
+// last three unanswered takes the tunnel for lost instead.
 void CKnxClient::OnTimer(UINT timerId)
 {
-    if (timerId == HEARTBEAT_TIMER_ID && m_nChannelId > 0)
-        SendConnectionStateRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort);
+    if (timerId != HEARTBEAT_TIMER_ID || m_nChannelId <= 0) return;
+    if (m_nUnansweredHeartbeats >= HEARTBEATS_BEFORE_LOSS) {
+        CString reason;
+        reason.Format("no answer to %d heartbeats", HEARTBEATS_BEFORE_LOSS);
+        TunnelLost(reason);
+        return;
+    }
+    SendConnectionStateRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort);
+    ++m_nUnansweredHeartbeats;
 }
 
 LRESULT CKnxClient::OnSearchData(WPARAM, LPARAM)
@@ -62,16 +71,56 @@ void CKnxClient::SearchFrameStep(int, CRecvFrame* frame)
 void CKnxClient::ControlFrameStep(int serviceType, CRecvFrame* frame)
 {
     HandleResponse(serviceType, frame);
+    WatchTunnel(serviceType, frame);
+    if (serviceType == knxnetip::kConnectResponse && m_bQuietConnect) return;
     frame->Report();
 }
 
-// Every tunnelling request is reported first, then acknowledged with its own
-// sequence counter; nothing else on the tunnel is answered.
+// What a control frame for our channel says of the tunnel: an answered
+// heartbeat keeps it; an error status in that answer, or the gateway's
+// DISCONNECT_REQUEST (which wants its DISCONNECT_RESPONSE), ends it.
+void CKnxClient::WatchTunnel(int serviceType, CRecvFrame* frame)
+{
+    using namespace knxnetip;
+    if (m_nChannelId <= 0 || frame->m_body[kOffControlChannelId - kHeaderSize] != m_nChannelId) return;
+    if (serviceType == kConnStateResponse) {
+        const int status = frame->m_body[kOffResponseStatus - kHeaderSize];
+        if (status == kNoError) {
+            m_nUnansweredHeartbeats = 0;
+            return;
+        }
+        CString reason;
+        reason.Format("the gateway answered the heartbeat with status %d", status);
+        TunnelLost(reason);
+    } else if (serviceType == kDisconnectRequest) {
+        SendDisconnectResponse(m_controlEndpoint);
+        TunnelLost("the gateway closed the connection");
+    }
+}
+
+void CKnxClient::TunnelLost(const CString& reason)
+{
+    m_strTunnelLoss = reason;
+    m_nChannelId = -1;
+}
+
+// A request on another channel is not ours: neither reported nor answered.
+// One that repeats the sequence counter of the last one taken comes again
+// because our acknowledgement was lost: it is acknowledged again but not
+// reported again. Each request is reported before it is acknowledged.
 void CKnxClient::TunnelFrameStep(int serviceType, CRecvFrame* frame)
 {
-    frame->Report();
-    if (serviceType != knxnetip::kTunnellingRequest) return;
-    m_nRecvSequence = frame->m_body[knxnetip::kOffSequence - knxnetip::kHeaderSize];
+    using namespace knxnetip;
+    if (serviceType != kTunnellingRequest) {
+        frame->Report();
+        return;
+    }
+    if (frame->m_body[kOffChannelId - kHeaderSize] != m_nChannelId) return;
+    if (frame->m_nLength < static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return;
+    const int sequence = frame->m_body[kOffSequence - kHeaderSize];
+    if (!m_bRecvSequenceTaken || sequence != m_nRecvSequence) frame->Report();
+    m_nRecvSequence = sequence;
+    m_bRecvSequenceTaken = 1;
     SendTunnellingAck(m_dataEndpoint);
 }
 

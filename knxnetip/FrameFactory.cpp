@@ -49,6 +49,7 @@ CRecvFrame* NewFrame(int serviceType)
     case kSearchResponse: return new (std::nothrow) CSearchResponse;
     case kConnectResponse: return new (std::nothrow) CConnectResponse;
     case kConnStateResponse: return new (std::nothrow) CConnStateResponse;
+    case kDisconnectRequest: return new (std::nothrow) CDisconnectRequest;
     case kDisconnectResponse: return new (std::nothrow) CDisconnectResponse;
     case kTunnellingRequest: return new (std::nothrow) CTunnelRequest;
     case kTunnellingAck: return new (std::nothrow) CTunnelAck;

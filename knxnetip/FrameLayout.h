@@ -86,6 +86,7 @@ constexpr int kOffControlHpai = 8;
 // Connect and disconnect responses.
 constexpr int kOffResponseChannelId = 6;
 constexpr int kOffResponseStatus = 7;
+constexpr BYTE kNoError = 0x00;           // status E_NO_ERROR
 constexpr int kOffConnectDataHpai = 8;
 constexpr int kOffConnectResponseData = 16;
 constexpr int kConnectResponseDataSize = 4;
@@ -104,6 +105,7 @@ constexpr int kSearchRequestSize = 14;
 constexpr int kConnectRequestSize = 26;
 constexpr int kControlRequestSize = 16;  // connection state and disconnect
 constexpr int kTunnellingAckSize = 10;
+constexpr int kDisconnectResponseSize = 8;  // header, channel id, status
 
 // The callers read a datagram into a buffer of this size; frame objects keep
 // the bytes after the header in a body of the same size.

@@ -1,4 +1,4 @@
-// The six frames the client sends. Each is built whole in a local buffer and
+// The seven frames the client sends. Each is built whole in a local buffer and
 // handed to one Write, so that it leaves as one datagram.
 #include <cstring>
 #include <iostream>
@@ -40,7 +40,7 @@ void PutConnHeader(BYTE* frame, int channelId, int sequence)
     frame[kHeaderSize] = kConnHeaderSize;
     frame[kOffChannelId] = static_cast<BYTE>(channelId);
     frame[kOffSequence] = static_cast<BYTE>(sequence);
-    frame[kOffConnStatus] = 0x00;
+    frame[kOffConnStatus] = kNoError;
 }
 
 void PutControlRequest(BYTE* frame, int serviceType, int channelId, DWORD address, int port)
@@ -106,6 +106,15 @@ void CKnxClient::SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddres
 {
     BYTE frame[kControlRequestSize];
     PutControlRequest(frame, kDisconnectRequest, m_nChannelId, localAddress, controlPort);
+    endpoint.Write(frame, sizeof frame);
+}
+
+void CKnxClient::SendDisconnectResponse(CUdpEndpoint& endpoint)
+{
+    BYTE frame[kDisconnectResponseSize];
+    PutHeader(frame, kDisconnectResponse, kDisconnectResponseSize);
+    frame[kOffResponseChannelId] = static_cast<BYTE>(m_nChannelId);
+    frame[kOffResponseStatus] = kNoError;
     endpoint.Write(frame, sizeof frame);
 }
 

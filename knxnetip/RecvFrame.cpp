@@ -59,8 +59,16 @@ void CConnectResponse::Report()
     Print("data          %s \n\n", BytesToHexText(FrameBytes(kOffConnectResponseData), kConnectResponseDataSize));
 }
 
+// A gateway that does not know the channel (it restarted, say) answers with
+// an error status: then nothing was disconnected, and the report says so.
 void CDisconnectResponse::Report()
 {
+    if (FrameByte(kOffResponseStatus) != kNoError) {
+        Print("disconnect failed:\n");
+        Print("channel      %d \n", FrameByte(kOffResponseChannelId));
+        Print("status       %d \n\n", FrameByte(kOffResponseStatus));
+        return;
+    }
     Print("disconnected\n");
     Print("channel      %d \n\n", FrameByte(kOffResponseChannelId));
 }

@@ -61,6 +61,12 @@ public:
     void Report() override;
 };
 
+// The gateway closes the channel; the client answers it (nothing to report).
+class CDisconnectRequest : public CRecvFrame {
+public:
+    void Report() override {}
+};
+
 // Its Report also decodes the cEMI frame into the fields below; they are
 // valid only after a Report of a frame whose total length is above 10.
 class CTunnelRequest : public CRecvFrame {

@@ -17,6 +17,7 @@ public:
     void MakeUpper();  // a..z become A..Z; other bytes stay
     void MakeLower();  // A..Z become a..z; other bytes stay
     BOOL IsEmpty() const { return empty(); }
+    void Empty() { clear(); }
 
     operator LPCTSTR() const { return c_str(); }
     const std::string& str() const { return *this; }

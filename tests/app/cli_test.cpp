@@ -61,6 +61,7 @@ TEST_F(CliTest, DispatcherLines)
         {"TooFewOperandsMixedCase", "[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\n",
          {"sEnD", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
         {"OtherWord", kComplete, {"help"}, ""},
+        {"RefusedValue", kComplete, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

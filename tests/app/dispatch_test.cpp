@@ -145,8 +145,8 @@ TEST_F(DispatchTest, SendHandsOverParsedOperands)
     const Case cases[] = {
         {{"send", "1/2/3", "EIS1", "1"}, 0x0A03, 1, 1},
         {{"SEND", "31/7/255", "eis6", "255"}, 0xFFFF, 6, 255},
-        {{"sEnD", "#0A03", "Eis6", "-5"}, 0x0A03, 6, -5},
-        {{"send", "abc", "def", "ghi"}, 0, 0, 0},
+        {{"sEnD", "#0A03", "Eis6", "+5"}, 0x0A03, 6, 5},
+        // A type the frame builder refuses keeps its value unchecked.
         {{"send", "1.2.3", "EIS16", "12abc"}, 0x0A03, 0, 12},
     };
     for (const Case& c : cases) {
@@ -158,4 +158,14 @@ TEST_F(DispatchTest, SendHandsOverParsedOperands)
         EXPECT_EQ(g_sendCalls[0].eisType, c.eisType);
         EXPECT_EQ(g_sendCalls[0].value, c.value);
     }
+}
+
+// A refused operand stops the send before the command runs.
+TEST_F(DispatchTest, SendRefusesOperandsBeforeTheCommand)
+{
+    Run("[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.2\n", {"send", "a/b/c", "def", "ghi"});
+    EXPECT_EQ(m_out, "Error: Invalid group address 'a/b/c'\n");
+    Run("[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=10.79.1.1x\n", {"send", "1/2/3", "EIS1", "1"});
+    EXPECT_EQ(m_out, "Error: Invalid gateway address '10.79.1.1x'\n");
+    EXPECT_TRUE(g_sendCalls.empty());
 }

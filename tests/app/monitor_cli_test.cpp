@@ -67,6 +67,9 @@ TEST(MonitorCliTest, SettingsErrorsAsTheCommandsSayThem)
         {nullptr, "Error: File 'Kelvane.ini' not found\n"},
         {"[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.41\n", "Error: Invalid 'My-Own-IP-Address'\n"},
         {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", "Error: Invalid 'GateWay-IP-Address'\n"},
+        // A broadcast connect would let any gateway answer.
+        {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=localhost\n",
+         "Error: Invalid gateway address 'localhost'\n"},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -75,5 +78,20 @@ TEST(MonitorCliTest, SettingsErrorsAsTheCommandsSayThem)
         RunResult r = RunProgram(folder.Path(), {}, "kelvane-monitor");
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exitCode, 0);
+    }
+}
+
+TEST(MonitorCliTest, SecondsOutOfRangeGiveTheUsageLine)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    folder.Write("Kelvane.ini", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.42\n");
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"abc"}, {"-1"}, {"0"}, {"31536001"}, {"4294968x"}, {"5", "6"}}) {
+        RunResult r = RunProgram(folder.Path(), args, "kelvane-monitor");
+        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_EQ(r.err, "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n")
+            << args[0];
+        EXPECT_EQ(r.exitCode, 2) << args[0];
     }
 }

@@ -2,7 +2,10 @@
 # kelvane-monitor against knxd across a veth pair between two network
 # namespaces: telegrams that other knxd clients write appear as "recv GA:"
 # lines, each is acknowledged (so knxd repeats nothing), a heartbeat goes out
-# after 10 s, and SIGINT ends the monitor with the disconnect report.
+# after 10 s. Then knxd is killed and started again: the new knxd does not
+# know the monitor's channel and says so to the next heartbeat, the monitor
+# says the connection is lost, connects again and shows every later write
+# once. SIGINT ends the monitor with the disconnect report.
 set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +19,7 @@ wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did n
 
 write_config "$NETNS_TMP/run" 10.254.1.2 10.254.1.1 0
 out="$NETNS_TMP/monitor.out"
-(cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 60) >"$out" 2>&1 &
+(cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 120) >"$out" 2>&1 &
 monitor=$!
 NETNS_PIDS+=($monitor)
 
@@ -44,6 +47,23 @@ if [ "$requests" = 3 ] && [ "$acks" = 3 ]; then echo "ok: each telegram acknowle
 
 if wait_until 13 grep -q '^10.254.1.2 0207$' "$NETNS_TMP/wire.log"; then echo "ok: heartbeat sent"; else
   echo "FAIL: no heartbeat within 13 s"; cat "$NETNS_TMP/wire.log"; fail=1; fi
+
+knxd_pid=${NETNS_PIDS[0]}
+kill "$knxd_pid"
+wait_until 5 eval '! kill -0 '"$knxd_pid"' 2>/dev/null' || { echo "FAIL: knxd did not end"; exit 1; }
+rm -f "$KNXD_SOCK"
+knxd_start "$gw" kvg0 || exit 1
+sock=$KNXD_SOCK
+if wait_until 25 grep -q '^reconnected: channel [0-9]*$' "$out"; then echo "ok: reconnected after knxd restarted"; else
+  echo "FAIL: no reconnect within 25 s of the restart"; cat -A "$out"; exit 1; fi
+if grep -q '^connection lost: the gateway answered the heartbeat with status 33; reconnecting in 1 s$' "$out"; then
+  echo "ok: the loss was reported"; else echo "FAIL: no loss line"; cat -A "$out"; fail=1; fi
+
+for i in $(seq 1 50); do knxtool groupswrite "local:$sock" 1/2/3 $((i % 2)) >/dev/null; done
+wait_until 10 test "$(grep -c '^recv GA: L_DATA.ind' "$out")" -ge 53
+shown=$(($(grep -c '^recv GA: L_DATA.ind' "$out") - 3))
+if [ "$shown" = 50 ]; then echo "ok: 50 of 50 writes after the restart shown once"; else
+  echo "FAIL: $shown lines for 50 writes after the restart"; cat -A "$out"; fail=1; fi
 
 kill -INT "$monitor"
 for _ in $(seq 1 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.1; done

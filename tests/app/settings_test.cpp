@@ -73,6 +73,10 @@ const ConfigCase kCases[] = {
      "[CONFIG]\nGATEWAY-IP-ADDRESS=" + std::string(491, 'a') + "\r\nDEBUG-LEVEL=6\r\n",
      {"", std::string(491, 'a'), 6}},
     {"EmptyFile", "", {"", "", 0}},
+    // Windows editors put a UTF-8 byte-order mark first; the header still counts.
+    {"ByteOrderMark", "\xEF\xBB\xBF[CONFIG]\n" + kLocal, {"192.168.1.20", "", 0}},
+    {"ByteOrderMarkOnly", "\xEF\xBB\xBF", {"", "", 0}},
+    {"MarkNotFirstIsKept", "[CONFIG]\n\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", {"", "", 0}},
 };
 
 }  // namespace
@@ -88,22 +92,28 @@ TEST(ReadConfigFileTest, Table)
     }
 }
 
-// A missing file says so and changes nothing; a file changes only what it names.
+// A missing file says so and changes nothing; a folder of that name counts
+// as missing (opening one fails on Windows); a file changes only what it names.
 TEST(ReadConfigFileTest, SettingsNotNamedKeepTheirValues)
 {
-    for (const char* file : {static_cast<const char*>(nullptr), "[CONFIG]\nDEBUG-LEVEL=1\n"}) {
-        SCOPED_TRACE(file ? file : "no file");
+    enum Kind { kNone, kFolder, kFile };
+    for (Kind kind : {kNone, kFolder, kFile}) {
+        SCOPED_TRACE(kind);
         TempFolder folder;
         ASSERT_TRUE(folder.Ok() && folder.WorkIn());
-        if (file) folder.Write("Kelvane.ini", file);
+        if (kind == kFile) folder.Write("Kelvane.ini", "[CONFIG]\nDEBUG-LEVEL=1\n");
+        if (kind == kFolder) {
+            ASSERT_TRUE(std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
+        }
         g_strMyOwnIpAddress = "a";
         g_strGatewayIpAddress = "b";
         g_nDebugLevel = 0;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(ReadConfigFile(), file ? 1 : 0);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), file ? "" : "Error: File 'Kelvane.ini' not found\n");
+        EXPECT_EQ(ReadConfigFile(), kind == kFile ? 1 : 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  kind == kFile ? "" : "Error: File 'Kelvane.ini' not found\n");
         EXPECT_EQ(g_strMyOwnIpAddress, "a");
         EXPECT_EQ(g_strGatewayIpAddress, "b");
-        EXPECT_EQ(g_nDebugLevel, file ? 1 : 0);
+        EXPECT_EQ(g_nDebugLevel, kind == kFile ? 1 : 0);
     }
 }

@@ -1,7 +1,6 @@
 // The client driven by window messages against a scripted gateway on loopback:
 // heartbeat on a moved test clock, reports and acknowledgements of what the
 // gateway sends, and Connect/Disconnect that leave the answers to the handlers.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,15 +21,6 @@ std::uint64_t TestNow() { return g_testNowMs.load(); }
 
 const UINT kOutputMsg = WM_USER + 1;
 
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return to;
-}
-
 // Dispatches queued messages until done() holds or about two seconds passed.
 bool PumpUntil(const std::function<bool()>& done)
 {
@@ -48,13 +38,6 @@ void PumpFor(int ms)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     PumpUntil([&] { return std::chrono::steady_clock::now() >= deadline; });
-}
-
-size_t CountOf(ScriptedGateway& gateway, std::uint16_t service)
-{
-    size_t n = 0;
-    for (const Datagram& d : gateway.Received()) n += ServiceType(d.bytes) == service;
-    return n;
 }
 
 Bytes TunnellingRequest(std::uint8_t channel, std::uint8_t sequence, std::uint8_t apci)
@@ -148,7 +131,7 @@ TEST_F(WindowModeTest, HeartbeatStopsOnceTheChannelIsGone)
         size_t before = gateway.Received().size();
         MoveClock(30000);
         PumpFor(100);
-        EXPECT_EQ(CountOf(gateway, 0x0207), 0u) << c.name;
+        EXPECT_EQ(gateway.CountOf(0x0207), 0u) << c.name;
         EXPECT_EQ(gateway.Received().size(), before) << c.name;
     }
 }
@@ -197,6 +180,10 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
          {TunnellingRequest(5, 7, 0x81), TunnellingAck(5, 0), TunnellingRequest(5, 8, 0x80)},
          {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"}, line + "1\n" + line + "0\n", 8},
     };
+    // Our acknowledgement of 8 was lost, so the gateway repeats it.
+    cases.push_back({"a repeat of the last one taken", {TunnellingRequest(5, 8, 0x81)},
+                     {"06 10 04 21 00 0A 04 05 08 00"}, "", 8});
+    cases.push_back({"a request on another channel", {TunnellingRequest(6, 9, 0x81)}, {}, "", 8});
     // 40 requests, each after a datagram that starts no frame.
     Case burst{"each request after a datagram that is no frame", {}, {}, "", 49};
     for (int sequence = 10; sequence <= 49; ++sequence) {
@@ -245,5 +232,71 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         for (size_t i = 0; i < c.acks.size(); ++i) EXPECT_EQ(HexOf(got[before + i].bytes), c.acks[i]);
         EXPECT_EQ(m_client->m_strLog.str().substr(logBefore), c.log);
         EXPECT_EQ(m_client->m_nRecvSequence, c.sequence);
+    }
+}
+
+namespace {
+
+Bytes DisconnectRequest(std::uint8_t channel)
+{
+    return {0x06, 0x10, 0x02, 0x09, 0x00, 0x10, channel, 0x00, 0x08, 0x01, 127, 0, 0, 9, 0x0E, 0x57};
+}
+
+// Polite on channel 5, and answers heartbeats with status when it is 0 to 255.
+ScriptedGateway::Script HeartbeatAnswer(int status)
+{
+    return [status](const Bytes& request) {
+        if (ServiceType(request) == 0x0207)
+            return status < 0 ? std::vector<Bytes>() : std::vector<Bytes>{ConnStateResponse(5, status)};
+        return ScriptedGateway::Polite(5)(request);
+    };
+}
+
+}  // namespace
+
+// Ten heartbeat ticks, or a frame from the gateway: what the client then
+// knows of the tunnel, and what it sent.
+TEST_F(WindowModeTest, TunnelLossIsNoticed)
+{
+    struct Case {
+        const char* name;
+        int heartbeatStatus;  // -1: heartbeats unanswered
+        Bytes fromGateway;    // sent to the control endpoint before the ticks
+        const char* loss;
+        size_t heartbeats;
+        const char* lastSent;
+    } cases[] = {
+        {"answered heartbeats keep it", 0, {}, "", 10, nullptr},
+        {"three heartbeats unanswered", -1, {}, "no answer to 3 heartbeats", 3, nullptr},
+        {"heartbeat answered with E_CONNECTION_ID", 0x21, {},
+         "the gateway answered the heartbeat with status 33", 1, nullptr},
+        {"the gateway disconnects", 0, DisconnectRequest(5), "the gateway closed the connection", 0,
+         "06 10 02 0A 00 08 05 00"},
+        {"a disconnect for another channel", 0, DisconnectRequest(6), "", 10, nullptr},
+        {"a heartbeat answer for another channel", 0, ConnStateResponse(6, 0x21), "", 10, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string address = "127.0.0." + std::to_string(50 + n++);
+        ScriptedGateway gateway(address, 3671, HeartbeatAnswer(c.heartbeatStatus));
+        NewClient();
+        OpenAndConnect(gateway, address.c_str());
+        ASSERT_EQ(m_client->m_nChannelId, 5);
+        if (!c.fromGateway.empty()) {
+            gateway.SendTo(c.fromGateway, Loopback(m_client->m_nControlPort));
+            PumpFor(100);
+        }
+        for (int tick = 0; tick < 10; ++tick) {
+            MoveClock(10000);
+            PumpFor(20);
+        }
+        EXPECT_EQ(m_client->m_strTunnelLoss.str(), c.loss);
+        EXPECT_EQ(m_client->m_nChannelId, *c.loss ? -1 : 5);
+        EXPECT_EQ(gateway.CountOf(0x0207), c.heartbeats);
+        if (c.lastSent) {
+            EXPECT_EQ(HexOf(gateway.Received().back().bytes), c.lastSent);
+        }
+        EXPECT_EQ(m_client->m_strLog.str().find("disconnect"), std::string::npos) << m_client->m_strLog;
     }
 }

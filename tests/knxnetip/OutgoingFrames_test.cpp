@@ -34,6 +34,8 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
         // After a disconnect the client holds channel -1.
         {"state after disconnect", -1, [&](CKnxClient& k, CUdpEndpoint& e) { k.SendConnectionStateRequest(e, loopback, 3672); },
          "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
+        {"disconnect response", 5, [](CKnxClient& k, CUdpEndpoint& e) { k.SendDisconnectResponse(e); },
+         "06 10 02 0A 00 08 05 00"},
         {"ack", 7, [](CKnxClient& k, CUdpEndpoint& e) { k.m_nRecvSequence = 0x12A; k.SendTunnellingAck(e); },
          "06 10 04 21 00 0A 04 07 2A 00"},
     };

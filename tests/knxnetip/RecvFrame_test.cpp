@@ -96,6 +96,9 @@ TEST(FrameReport, TextsOfEachFrame)
          "data          04 04 11 ff  \n\n"},
         {"connect failed", "06 10 02 06 00 08 00 24", "\nconnection failed:\n\n"},
         {"disconnect", "06 10 02 0A 00 08 C8 00", "disconnected\nchannel      200 \n\n"},
+        // E_CONNECTION_ID: the gateway did not know the channel.
+        {"disconnect refused", "06 10 02 0A 00 08 C8 21", "disconnect failed:\nchannel      200 \nstatus       33 \n\n"},
+        {"disconnect request", "06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 57", ""},
         {"connection state", "06 10 02 08 00 08 15 00", ""},
         {"tunnelling ack", "06 10 04 21 00 0A 04 15 00 00", ""},
         {"description request", "06 10 02 03 00 0E 08 01 C0 A8 01 0A 0E 57", "<no frame>"},

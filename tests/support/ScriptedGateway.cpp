@@ -87,6 +87,13 @@ std::vector<Datagram> ScriptedGateway::Received()
     return m_received;
 }
 
+size_t ScriptedGateway::CountOf(std::uint16_t service)
+{
+    size_t n = 0;
+    for (const Datagram& d : Received()) n += ServiceType(d.bytes) == service;
+    return n;
+}
+
 void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
 {
     sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -109,6 +116,15 @@ ScriptedGateway::Script ScriptedGateway::Silent()
     return [](const Bytes&) { return std::vector<Bytes>(); };
 }
 
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = inet_addr("127.0.0.1");
+    return to;
+}
+
 std::uint16_t ServiceType(const Bytes& frame)
 {
     return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
@@ -119,6 +135,11 @@ Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
     // Header, channel, status, data endpoint HPAI 127.0.0.9:3671, CRD for a tunnel to 1.1.250.
     return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01, 127, 0, 0, 9,
             0x0E, 0x57, 0x04, 0x04, 0x11, 0xFA};
+}
+
+Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
+{
+    return {0x06, 0x10, 0x02, 0x08, 0x00, 0x08, channel, status};
 }
 
 Bytes DisconnectResponse(std::uint8_t channel)

@@ -34,6 +34,8 @@ public:
     // Waits at most timeoutMs for count datagrams in all; true when they came.
     bool WaitFor(size_t count, int timeoutMs);
     std::vector<Datagram> Received();
+    // How many of the datagrams received so far are of the service type.
+    size_t CountOf(std::uint16_t service);
     // Sends bytes from the gateway's socket to the given peer.
     void SendTo(const Bytes& bytes, const sockaddr_in& to);
 
@@ -56,9 +58,13 @@ private:
     std::thread m_thread;
 };
 
+// The client's port port on 127.0.0.1, for SendTo.
+sockaddr_in Loopback(int port);
+
 // Frame helpers for scripts and expectations.
 std::uint16_t ServiceType(const Bytes& frame);
 Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
+Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status);
 Bytes DisconnectResponse(std::uint8_t channel);
 Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence);
 Bytes ParseHex(const std::string& hex);  // "06 10 02 01" -> bytes

@@ -1,0 +1,99 @@
+#include "app/SendOperands.h"
+
+#include <cctype>
+#include <cstring>
+#include <iostream>
+
+#include "app/Settings.h"
+#include "platform/wsock.h"
+
+namespace {
+
+const int kEis1 = 1;
+const int kEis6 = 6;
+
+// Reads a run of decimal digits at text as a number; false when there is
+// none or it exceeds max (the run is read to its end either way).
+bool ReadNumber(const char*& text, long max, long& number)
+{
+    if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
+    number = 0;
+    bool inRange = true;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text) {
+        number = number * 10 + (*text - '0');
+        if (number > max) {
+            inRange = false;
+            number = max + 1;  // stays small whatever the length of the run
+        }
+    }
+    return inRange;
+}
+
+bool OnlyBlanksLeft(const char* text)
+{
+    while (*text == ' ') ++text;
+    return *text == '\0';
+}
+
+bool IsThreeLevelText(const char* text)
+{
+    const long maxima[] = {31, 7, 255};
+    const char separator = text[std::strspn(text, "0123456789")];
+    if (separator != '/' && separator != ' ' && separator != '.') return false;
+    for (int level = 0; level < 3; ++level) {
+        long number = 0;
+        if (level > 0 && *text++ != separator) return false;
+        if (!ReadNumber(text, maxima[level], number)) return false;
+    }
+    return OnlyBlanksLeft(text);
+}
+
+bool IsHexText(const char* text)
+{
+    if (*text++ != '#') return false;
+    int digits = 0;
+    for (; std::isxdigit(static_cast<unsigned char>(*text)); ++text) ++digits;
+    return digits >= 1 && digits <= 4 && OnlyBlanksLeft(text);
+}
+
+bool Refuse(const char* what, const char* text)
+{
+    std::cout << "Error: Invalid " << what << " '" << text << "'\n";
+    return false;
+}
+
+}  // namespace
+
+bool IsGroupAddressText(const char* text)
+{
+    return IsThreeLevelText(text) || IsHexText(text);
+}
+
+bool IsValueText(const char* text, int eisType)
+{
+    if (eisType != kEis1 && eisType != kEis6) return true;
+    const long max = eisType == kEis1 ? 63 : 255;
+    bool negative = *text == '-';
+    if (*text == '+' || *text == '-') ++text;
+    long number = 0;
+    if (!ReadNumber(text, max, number) || *text != '\0') return false;
+    return !negative || number == 0;
+}
+
+bool IsGatewayAddressText(const CString& text)
+{
+    return inet_addr(text) != INADDR_NONE;
+}
+
+bool CheckSendOperands(const char* groupAddress, int eisType, const char* value)
+{
+    if (!IsGroupAddressText(groupAddress)) return Refuse("group address", groupAddress);
+    if (!IsValueText(value, eisType)) return Refuse("value", value);
+    return CheckGatewayAddress();
+}
+
+bool CheckGatewayAddress()
+{
+    if (IsGatewayAddressText(g_strGatewayIpAddress)) return true;
+    return Refuse("gateway address", g_strGatewayIpAddress);
+}

@@ -1,0 +1,30 @@
+// Checks of what the send command is given, made before anything is opened
+// or sent: a text that does not say exactly one group address, value or
+// gateway would otherwise be cut or converted into another one.
+#pragma once
+
+#include "platform/afxstring.h"
+
+// True for a three-level group address (main 0-31, middle 0-7, sub 0-255,
+// the three numbers in decimal joined by one "/", " " or "." throughout) or
+// "#" and one to four hexadecimal digits; blanks may follow, nothing else.
+bool IsGroupAddressText(const char* text);
+
+// True for a whole decimal number with an optional sign, within the range
+// of eisType: 0-63 for EIS1 (the six bits beside the APCI), 0-255 for EIS6.
+// Any other type takes any text: the frame builder refuses the type itself.
+bool IsValueText(const char* text, int eisType);
+
+// True for a dotted IPv4 address that the socket library takes (short forms
+// such as 127.1 included), except 255.255.255.255: the broadcast address
+// would let any gateway on the network carry out the write.
+bool IsGatewayAddressText(const CString& text);
+
+// The send command's checks in order: group address, value, then the
+// configured gateway. On the first failure writes one line naming the text
+// as typed, such as "Error: Invalid group address '1/2/300'", and returns
+// false. Main thread.
+bool CheckSendOperands(const char* groupAddress, int eisType, const char* value);
+
+// The gateway check alone, with its line, for the bus monitor.
+bool CheckGatewayAddress();
