@@ -163,6 +163,30 @@ TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
     EXPECT_EQ(client.m_nControlPort, 0);
 }
 
+// The trace line from level 2, on the console only; an unsupported type says
+// so, writes nothing and leaves the counter, since the gateway would drop a
+// next request whose sequence skipped a number.
+TEST(ClientTest, TunnellingRequestTraceAndCounter)
+{
+    struct Case { int eisType; int level; const char* console; int sequenceAfter; };
+    const Case cases[] = {
+        {1, 1, "", 1}, {6, 2, "SendGA ch=5 seq=1 value=200\n", 1},
+        {5, 2, "EIS-Type not supported\n", 0}, {0, 0, "EIS-Type not supported\n", 0},
+    };
+    for (const Case& c : cases) {
+        CKnxClient client;
+        client.m_nChannelId = 5;
+        client.m_nEisType = c.eisType;
+        client.m_nValue = 200;
+        client.m_nDebugLevel = c.level;
+        testing::internal::CaptureStdout();
+        client.SendTunnellingRequest(client.m_dataEndpoint);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console) << "EIS" << c.eisType;
+        EXPECT_EQ(client.m_nSendSequence, c.sequenceAfter) << "EIS" << c.eisType;
+        EXPECT_EQ(client.m_strLog, "");
+    }
+}
+
 TEST(ClientTest, StartLineOnlyFromLevelTwoAndNeverInTheLog)
 {
     for (int level : {-1, 0, 1, 2, 3}) {
