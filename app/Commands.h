@@ -1,11 +1,8 @@
-// The two commands that the dispatcher runs.
+// The two commands that the dispatcher runs (the search is the client core's).
 #pragma once
 
+#include "core/KnxClient.h"
 #include "platform/wintypes.h"
-
-// Looks for KNXnet/IP gateways from every local address and reports the
-// first answer on each. Main thread.
-void SearchCommand();
 
 // Writes value to groupAddress as EIS type eisType (0: name not known)
 // through one tunnelling connection with the configured gateway. Main thread.

@@ -6,12 +6,11 @@
 
 #include <memory>
 
+#include "knxnetip/RecvFrame.h"
 #include "net/UdpEndpoint.h"
 #include "platform/afxstring.h"
 #include "platform/afxwnd.h"
 #include "platform/wintypes.h"
-
-class CRecvFrame;
 
 // Notification messages that the endpoints post to the client's window.
 enum : UINT {
@@ -20,13 +19,13 @@ enum : UINT {
     WM_KNX_TUNNEL_DATA = 2027,
 };
 
-class CKnxClient : public CWnd {
+class CKnxClient : public CWnd, public CFrameOutput {
 public:
     CKnxClient();
     virtual ~CKnxClient();
 
     void SetDebugLevel(int level);
-    void Output(CString text);
+    void Output(CString text) override;
     void Open(CString localIpAddress, CString gatewayIpAddress);
     void Connect();
     void SendGroupValue(WORD groupAddress, int eisType, int value);
@@ -45,8 +44,9 @@ public:
     // Answers the gateway's DISCONNECT_REQUEST for m_nChannelId: E_NO_ERROR.
     void SendDisconnectResponse(CUdpEndpoint& endpoint);
 
-    // Incoming frames. received is the number of valid bytes in buffer;
-    // bytes beyond it read as zero.
+    // Incoming frames (knxnetip's, with the client as the frame's owner).
+    // received is the number of valid bytes in buffer; bytes beyond it read
+    // as zero.
     int ClassifyFrame(const BYTE* buffer, int received);
     CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType);
 
@@ -112,3 +112,7 @@ private:
 
 // The client of the command that runs now; null outside a command.
 extern CKnxClient* g_pCurrentClient;
+
+// The search command: a client of its own looks for KNXnet/IP gateways from
+// every local address and reports the first answer on each. Main thread.
+void SearchCommand();

@@ -2,11 +2,10 @@
 #include <algorithm>
 #include <new>
 
-#include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
 #include "knxnetip/RecvFrame.h"
 
-using namespace knxnetip;
+namespace knxnetip {
 
 namespace {
 
@@ -59,7 +58,7 @@ CRecvFrame* NewFrame(int serviceType)
 
 }  // namespace
 
-int CKnxClient::ClassifyFrame(const BYTE* buffer, int received)
+int ClassifyFrame(const BYTE* buffer, int received)
 {
     const int valid = ValidBytes(buffer, received);
     if (ByteAt(buffer, valid, kOffHeaderLength) != kHeaderLength) return 0;
@@ -68,7 +67,7 @@ int CKnxClient::ClassifyFrame(const BYTE* buffer, int received)
     return IsKnownService(code) ? code : 0;
 }
 
-CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int serviceType)
+CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType)
 {
     CRecvFrame* frame = NewFrame(serviceType);
     if (frame == nullptr) return nullptr;
@@ -78,6 +77,7 @@ CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int servic
         frame->SetBody(buffer + kHeaderSize, length, valid - kHeaderSize);
     else
         frame->SetBody(nullptr, length, 0);
-    frame->m_pClient = this;
     return frame;
 }
+
+}  // namespace knxnetip

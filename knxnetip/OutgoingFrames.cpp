@@ -1,18 +1,14 @@
-// The seven frames the client sends. Each is built whole in a local buffer and
-// handed to one Write, so that it leaves as one datagram.
-#include <cstring>
-#include <iostream>
+#include "knxnetip/OutgoingFrames.h"
 
-#include "core/KnxClient.h"
+#include <cstring>
+
 #include "knxnetip/FrameLayout.h"
 
-using namespace knxnetip;
+namespace knxnetip {
 
 namespace {
 
 constexpr int kKnxPort = 3671;
-constexpr int kEis1 = 1;
-constexpr int kEis6 = 6;
 
 void PutHeader(BYTE* frame, int serviceType, int totalLength)
 {
@@ -43,14 +39,6 @@ void PutConnHeader(BYTE* frame, int channelId, int sequence)
     frame[kOffConnStatus] = kNoError;
 }
 
-void PutControlRequest(BYTE* frame, int serviceType, int channelId, DWORD address, int port)
-{
-    PutHeader(frame, serviceType, kControlRequestSize);
-    frame[kOffControlChannelId] = static_cast<BYTE>(channelId);
-    frame[kOffControlChannelId + 1] = 0x00;
-    PutHpai(frame + kOffControlHpai, address, port);
-}
-
 // Puts the APCI byte and data of a group-value write; returns the cEMI data
 // length, or 0 when the type cannot be sent.
 int PutGroupValue(BYTE* frame, int eisType, int value)
@@ -71,18 +59,16 @@ int PutGroupValue(BYTE* frame, int eisType, int value)
 
 }  // namespace
 
-void CKnxClient::SendSearchRequest(CUdpEndpoint& endpoint, DWORD interfaceAddress)
+int BuildSearchRequest(BYTE* frame, DWORD interfaceAddress)
 {
-    BYTE frame[kSearchRequestSize];
     PutHeader(frame, kSearchRequest, kSearchRequestSize);
     // The search endpoint is bound to the KNXnet/IP port; answers come there.
     PutHpai(frame + kHeaderSize, interfaceAddress, kKnxPort);
-    endpoint.Write(frame, sizeof frame);
+    return kSearchRequestSize;
 }
 
-void CKnxClient::SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort, int dataPort)
+int BuildConnectRequest(BYTE* frame, DWORD localAddress, int controlPort, int dataPort)
 {
-    BYTE frame[kConnectRequestSize];
     PutHeader(frame, kConnectRequest, kConnectRequestSize);
     BYTE* hpai = frame + kHeaderSize;
     PutHpai(hpai, localAddress, controlPort);
@@ -92,69 +78,51 @@ void CKnxClient::SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, 
     cri[1] = kTunnelConnection;
     cri[2] = kTunnelLinkLayer;
     cri[3] = 0x00;
-    endpoint.Write(frame, sizeof frame);
+    return kConnectRequestSize;
 }
 
-void CKnxClient::SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort)
+int BuildControlRequest(BYTE* frame, int serviceType, int channelId, DWORD localAddress, int controlPort)
 {
-    BYTE frame[kControlRequestSize];
-    PutControlRequest(frame, kConnStateRequest, m_nChannelId, localAddress, controlPort);
-    endpoint.Write(frame, sizeof frame);
+    PutHeader(frame, serviceType, kControlRequestSize);
+    frame[kOffControlChannelId] = static_cast<BYTE>(channelId);
+    frame[kOffControlChannelId + 1] = 0x00;
+    PutHpai(frame + kOffControlHpai, localAddress, controlPort);
+    return kControlRequestSize;
 }
 
-void CKnxClient::SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort)
+int BuildDisconnectResponse(BYTE* frame, int channelId)
 {
-    BYTE frame[kControlRequestSize];
-    PutControlRequest(frame, kDisconnectRequest, m_nChannelId, localAddress, controlPort);
-    endpoint.Write(frame, sizeof frame);
-}
-
-void CKnxClient::SendDisconnectResponse(CUdpEndpoint& endpoint)
-{
-    BYTE frame[kDisconnectResponseSize];
     PutHeader(frame, kDisconnectResponse, kDisconnectResponseSize);
-    frame[kOffResponseChannelId] = static_cast<BYTE>(m_nChannelId);
+    frame[kOffResponseChannelId] = static_cast<BYTE>(channelId);
     frame[kOffResponseStatus] = kNoError;
-    endpoint.Write(frame, sizeof frame);
+    return kDisconnectResponseSize;
 }
 
-void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
+int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType, int value)
 {
-    BYTE frame[kTunnellingRequestBaseSize + 2] = {};
-    const int dataLength = PutGroupValue(frame, m_nEisType, m_nValue);
-    if (dataLength == 0) {
-        // The sequence counter stays: the gateway expects the next request
-        // to carry the next number and would drop one that skipped a count.
-        std::cout << "EIS-Type not supported\n";
-        return;
-    }
+    const int dataLength = PutGroupValue(frame, eisType, value);
+    if (dataLength == 0) return 0;
     const int totalLength = kTunnellingRequestBaseSize + dataLength;
     PutHeader(frame, kTunnellingRequest, totalLength);
-    PutConnHeader(frame, m_nChannelId, m_nSendSequence);
-    ++m_nSendSequence;
+    PutConnHeader(frame, channelId, sequence);
     frame[kOffMessageCode] = kLDataReq;
     frame[kOffAddInfoLength] = 0x00;
     frame[kOffControl1] = kControl1Standard;
     frame[kOffControl2] = kControl2Group;
     frame[kOffSource] = 0x00;
     frame[kOffSource + 1] = 0x00;
-    frame[kOffDestination] = static_cast<BYTE>(m_wGroupAddress >> 8);
-    frame[kOffDestination + 1] = static_cast<BYTE>(m_wGroupAddress);
+    frame[kOffDestination] = static_cast<BYTE>(groupAddress >> 8);
+    frame[kOffDestination + 1] = static_cast<BYTE>(groupAddress);
     frame[kOffDataLength] = static_cast<BYTE>(dataLength);
     frame[kOffTpci] = kTpciUnnumberedData;
-
-    if (m_nDebugLevel >= 2) {
-        CString trace;
-        trace.Format("SendGA ch=%d seq=%d value=%d\n", m_nChannelId, m_nSendSequence, m_nValue);
-        std::cout << static_cast<const char*>(trace) << std::flush;
-    }
-    endpoint.Write(frame, static_cast<DWORD>(totalLength));
+    return totalLength;
 }
 
-void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)
+int BuildTunnellingAck(BYTE* frame, int channelId, int sequence)
 {
-    BYTE frame[kTunnellingAckSize];
     PutHeader(frame, kTunnellingAck, kTunnellingAckSize);
-    PutConnHeader(frame, m_nChannelId, m_nRecvSequence);
-    endpoint.Write(frame, sizeof frame);
+    PutConnHeader(frame, channelId, sequence);
+    return kTunnellingAckSize;
 }
+
+}  // namespace knxnetip

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/KnxClient.h"
 #include "knx/Notation.h"
 
 using namespace knxnetip;

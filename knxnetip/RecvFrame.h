@@ -1,13 +1,20 @@
-// Received KNXnet/IP frames. CKnxClient::CreateFrame makes one object per
-// datagram; its user calls Report, reads what it needs from m_body and
-// deletes it at once. Main thread only.
+// Received KNXnet/IP frames. CreateFrame makes one object per datagram;
+// its user calls Report, reads what it needs from m_body and deletes it at
+// once. Main thread only.
 #pragma once
 
 #include "knxnetip/FrameLayout.h"
 #include "platform/afxstring.h"
 #include "platform/wintypes.h"
 
-class CKnxClient;
+// Where reports go: the owner's output routine (the client's).
+class CFrameOutput {
+public:
+    virtual void Output(CString text) = 0;
+
+protected:
+    ~CFrameOutput() = default;
+};
 
 class CRecvFrame {
 public:
@@ -29,7 +36,7 @@ public:
 
     DWORD m_nLength = 0;
     BYTE m_body[knxnetip::kBodySize] = {};
-    CKnxClient* m_pClient = nullptr;
+    CFrameOutput* m_pClient = nullptr;
 
 protected:
     // Frame byte offset (counted from the header) as read from m_body.
@@ -88,3 +95,16 @@ class CTunnelAck : public CRecvFrame {
 public:
     void Report() override {}
 };
+
+namespace knxnetip {
+
+// The service type of the bytes received (count valid bytes in buffer; bytes
+// beyond it read as zero): one of the 15 known codes, or 0 when the header is
+// wrong or the code unknown.
+int ClassifyFrame(const BYTE* buffer, int received);
+// A new frame object of serviceType holding the received bytes, without an
+// owner; null for a type without a class (or when memory is short). The
+// caller deletes it.
+CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType);
+
+}  // namespace knxnetip

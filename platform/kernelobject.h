@@ -3,6 +3,7 @@
 // waited for with poll, beside a socket.
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 struct KernelObject {
@@ -14,6 +15,11 @@ struct KernelObject {
     bool noWait = false;       // pipe end in PIPE_NOWAIT mode
     bool manualReset = true;   // event
     int socket = -1;           // event tied to a socket by WSAEventSelect
+    // Bumped (release) before each signal and read (acquire) by a wait that
+    // sees it, so that what the signaller did before is visible to the
+    // waiter (a descriptor alone carries no such ordering for the compiler
+    // or for ThreadSanitizer).
+    std::atomic<unsigned> signals{0};
     std::thread thread;
 };
 

@@ -39,9 +39,10 @@ KernelObject* NewObject(KernelObject::Kind kind, int fd) {
     return object;
 }
 
-void Signal(int fd) {
+void Signal(KernelObject* object) {
+    object->signals.fetch_add(1, std::memory_order_release);
     const std::uint64_t one = 1;
-    while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+    while (write(object->fd, &one, sizeof one) < 0 && errno == EINTR) {
     }
 }
 
@@ -55,6 +56,7 @@ int WaitDescriptor(void* handle) {
 
 bool TakeSignal(void* handle) {
     KernelObject* object = static_cast<KernelObject*>(handle);
+    object->signals.load(std::memory_order_acquire);
     if (object->kind != KernelObject::kEvent || object->manualReset || object->socket >= 0) return true;
     std::uint64_t count;
     return read(object->fd, &count, sizeof count) == sizeof count;
@@ -132,9 +134,9 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     KernelObject* object = ended >= 0 ? NewObject(KernelObject::kThread, ended) : nullptr;
     if (!object) return nullptr;
     try {
-        object->thread = std::thread([start, parameter, ended] {
+        object->thread = std::thread([start, parameter, object] {
             start(parameter);
-            Signal(ended);
+            Signal(object);
         });
     } catch (const std::exception&) {
         close(ended);
@@ -155,7 +157,7 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
 BOOL SetEvent(HANDLE event) {
     KernelObject* object = AsKernelObject(event, KernelObject::kEvent);
     if (!object) return FALSE;
-    Signal(object->fd);
+    Signal(object);
     return TRUE;
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz target of the received-frame path with libFuzzer, AddressSanitizer
-# and UndefinedBehaviorSanitizer into build-fuzz/, and runs it for FUZZ_SECONDS
-# (default 20) on a copy of the seed corpus. Exits non-zero on a crash; says so
-# and exits 0 where clang++ is missing.
+# and UndefinedBehaviorSanitizer into build-fuzz/ (the CMake option KELVANE_FUZZ),
+# and runs it for FUZZ_SECONDS (default 20) on a copy of the seed corpus. Exits
+# non-zero on a crash; says so and exits 0 where clang++ is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,35 +13,9 @@ fi
 
 out=build-fuzz
 seconds=${FUZZ_SECONDS:-20}
-jobs=$(nproc 2>/dev/null || echo 2)
-dirs=(platform res knx knxnetip net core app)
-# The program's version is kept in CMakeLists.txt alone.
-version=$(sed -n 's/^project(Kelvane VERSION \([0-9]*\).*/\1/p' CMakeLists.txt)
-flags=(-std=c++17 -O1 -g -fno-omit-frame-pointer -I. -fno-sanitize-recover=all -DKELVANE_VERSION="$version")
-mkdir -p "$out/obj"
-
-# The library's sources, as the CMake build takes them: program entries stay out.
-mapfile -t sources < <(find "${dirs[@]}" -name '*.cpp' ! -name '*main.cpp' 2>/dev/null | sort)
-
-# An object is rebuilt when its source or any header is newer than it.
-stale=()
-objects=()
-for src in "${sources[@]}"; do
-  obj="$out/obj/${src//\//_}.o"
-  objects+=("$obj")
-  if [ ! -e "$obj" ] || [ "$src" -nt "$obj" ] ||
-     [ -n "$(find "${dirs[@]}" -name '*.h' -newer "$obj" -print -quit 2>/dev/null)" ]; then
-    stale+=("$src")
-  fi
-done
-if [ ${#stale[@]} -gt 0 ]; then
-  printf '%s\n' "${stale[@]}" | xargs -P "$jobs" -I{} sh -c \
-    'clang++ "$@" -fsanitize=fuzzer-no-link,address,undefined -c {} -o "'"$out"'/obj/$(echo {} | tr / _).o"' \
-    sh "${flags[@]}"
-fi
-
-clang++ "${flags[@]}" -fsanitize=fuzzer,address,undefined tests/fuzz/frames_fuzz.cpp \
-  "${objects[@]}" -pthread -o "$out/frames_fuzz"
+CXX=clang++ cmake -S . -B "$out" -DKELVANE_FUZZ=ON -DKELVANE_SANITIZE=address,undefined \
+  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out" -j "$(nproc 2>/dev/null || echo 2)" --target frames_fuzz
 
 rm -rf "$out/corpus"
 cp -r tests/fuzz/corpus "$out/corpus"

@@ -129,11 +129,11 @@ TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
 // every worker thread, socket, pipe and event is gone afterwards.
 TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
 {
-    ScriptedGateway polite("127.0.0.26", 3671, ScriptedGateway::Polite(4));
-    ScriptedGateway silent("127.0.0.27", 3671, ScriptedGateway::Silent());
-    RunSend("127.0.0.26", 0x0A03, 1, 1);  // lets runtime helpers (a sanitizer's thread) start
+    ScriptedGateway polite("127.0.0.29", 3671, ScriptedGateway::Polite(4));
+    ScriptedGateway silent("127.0.0.30", 3671, ScriptedGateway::Silent());
+    RunSend("127.0.0.29", 0x0A03, 1, 1);  // lets runtime helpers (a sanitizer's thread) start
     const int threads = EntriesOf("/proc/self/task"), descriptors = EntriesOf("/proc/self/fd");
-    for (const char* gateway : {"127.0.0.26", "127.0.0.27"}) {
+    for (const char* gateway : {"127.0.0.29", "127.0.0.30"}) {
         RunSend(gateway, 0x0A03, 1, 1);
         EXPECT_EQ(EntriesOf("/proc/self/task"), threads) << gateway;
         EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors) << gateway;
@@ -161,6 +161,30 @@ TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ostrel is not initialized\n");
     EXPECT_EQ(client.m_strLog, "Ostrel is not initialized\n");
     EXPECT_EQ(client.m_nControlPort, 0);
+}
+
+// The trace line from level 2, on the console only; an unsupported type says
+// so, writes nothing and leaves the counter, since the gateway would drop a
+// next request whose sequence skipped a number.
+TEST(ClientTest, TunnellingRequestTraceAndCounter)
+{
+    struct Case { int eisType; int level; const char* console; int sequenceAfter; };
+    const Case cases[] = {
+        {1, 1, "", 1}, {6, 2, "SendGA ch=5 seq=1 value=200\n", 1},
+        {5, 2, "EIS-Type not supported\n", 0}, {0, 0, "EIS-Type not supported\n", 0},
+    };
+    for (const Case& c : cases) {
+        CKnxClient client;
+        client.m_nChannelId = 5;
+        client.m_nEisType = c.eisType;
+        client.m_nValue = 200;
+        client.m_nDebugLevel = c.level;
+        testing::internal::CaptureStdout();
+        client.SendTunnellingRequest(client.m_dataEndpoint);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console) << "EIS" << c.eisType;
+        EXPECT_EQ(client.m_nSendSequence, c.sequenceAfter) << "EIS" << c.eisType;
+        EXPECT_EQ(client.m_strLog, "");
+    }
 }
 
 TEST(ClientTest, StartLineOnlyFromLevelTwoAndNeverInTheLog)

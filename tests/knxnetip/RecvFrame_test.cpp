@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "core/KnxClient.h"
 #include "knxnetip/RecvFrame.h"
-#include "tests/support/SendPipe.h"
+#include "tests/support/Hex.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ struct Received {
     explicit Received(const std::string& hex)
     {
         std::fill(std::begin(buffer), std::end(buffer), 0xAA);
-        const std::vector<BYTE> bytes = HexToBytes(hex);
+        const std::vector<BYTE> bytes = ParseHex(hex);
         std::copy(bytes.begin(), bytes.end(), buffer);
         received = static_cast<int>(bytes.size());
     }
@@ -24,17 +23,22 @@ struct Received {
     int received;
 };
 
-// Classifies, creates and reports as the callers do; returns the log text.
+// Collects what reports write, as the client's output routine would.
+struct Log : CFrameOutput {
+    void Output(CString text) override { text_ += text; }
+    std::string text_;
+};
+
+// Classifies, creates and reports as the callers do; returns the text.
 std::string ReportOf(const Received& in)
 {
-    CKnxClient client;
-    const int type = client.ClassifyFrame(in.buffer, in.received);
-    std::unique_ptr<CRecvFrame> frame(client.CreateFrame(in.buffer, in.received, type));
+    const int type = knxnetip::ClassifyFrame(in.buffer, in.received);
+    std::unique_ptr<CRecvFrame> frame(knxnetip::CreateFrame(in.buffer, in.received, type));
     if (!frame) return "<no frame>";
-    testing::internal::CaptureStdout();
+    Log log;
+    frame->m_pClient = &log;
     frame->Report();
-    testing::internal::GetCapturedStdout();
-    return client.m_strLog.str();
+    return log.text_;
 }
 
 TEST(ClassifyFrame, AcceptsExactlyTheKnownServices)
@@ -50,28 +54,26 @@ TEST(ClassifyFrame, AcceptsExactlyTheKnownServices)
         // Bytes past the received count do not count, even when the buffer holds them.
         {"06 10 02 06", 3, 0}, {"06 10 02 06", 0, 0}, {"06 10 02 06", -5, 0},
     };
-    CKnxClient client;
     for (const Case& c : cases) {
         const Received in(c.bytes, c.received);
-        EXPECT_EQ(client.ClassifyFrame(in.buffer, in.received), c.expected)
+        EXPECT_EQ(knxnetip::ClassifyFrame(in.buffer, in.received), c.expected)
             << c.bytes << " received " << c.received;
     }
 }
 
 TEST(CreateFrame, BodyHoldsReceivedBytesAndZeroBeyond)
 {
-    CKnxClient client;
     // Total length claims more than arrived: kept as is, the rest reads zero.
     const Received shortFrame("06 10 02 06 01 00 15 24 08");
-    std::unique_ptr<CRecvFrame> frame(client.CreateFrame(shortFrame.buffer, shortFrame.received, 0x0206));
+    std::unique_ptr<CRecvFrame> frame(knxnetip::CreateFrame(shortFrame.buffer, shortFrame.received, 0x0206));
     EXPECT_EQ(frame->m_nLength, 0x100u);
-    EXPECT_EQ(BytesToHex({frame->m_body, frame->m_body + 5}), "15 24 08 00 00");
+    EXPECT_EQ(HexOf({frame->m_body, frame->m_body + 5}), "15 24 08 00 00");
     EXPECT_TRUE(std::all_of(frame->m_body + 3, std::end(frame->m_body), [](BYTE b) { return b == 0; }));
 
     // A full buffer fills 1018 body bytes; a count beyond the buffer is cut.
     for (int received : {1024, 5000}) {
         const Received full("06 10 02 06 FF FF", received);
-        frame.reset(client.CreateFrame(full.buffer, full.received, 0x0206));
+        frame.reset(knxnetip::CreateFrame(full.buffer, full.received, 0x0206));
         EXPECT_EQ(frame->m_body[1017], 0xAA) << received;
         EXPECT_EQ(frame->m_body[1018], 0) << received;
     }

@@ -152,22 +152,3 @@ Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
     return {0x06, 0x10, 0x04, 0x21, 0x00, 0x0A, 0x04, channel, sequence, 0x00};
 }
 
-Bytes ParseHex(const std::string& hex)
-{
-    Bytes out;
-    std::istringstream in(hex);
-    unsigned value;
-    while (in >> std::hex >> value) out.push_back(static_cast<std::uint8_t>(value));
-    return out;
-}
-
-std::string HexOf(const Bytes& bytes)
-{
-    std::string out;
-    char piece[4];
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        snprintf(piece, sizeof piece, i ? " %02X" : "%02X", bytes[i]);
-        out += piece;
-    }
-    return out;
-}

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-using Bytes = std::vector<std::uint8_t>;
+#include "tests/support/Hex.h"
 
 struct Datagram {
     Bytes bytes;
@@ -67,5 +67,3 @@ Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
 Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status);
 Bytes DisconnectResponse(std::uint8_t channel);
 Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence);
-Bytes ParseHex(const std::string& hex);  // "06 10 02 01" -> bytes
-std::string HexOf(const Bytes& bytes);    // bytes -> "06 10 02 01"

@@ -1,0 +1,80 @@
+// The client's frame operations: each outgoing frame built from the client's
+// connection values and handed whole to one Write, so that it leaves as one
+// datagram; received bytes made into frames that report through the client.
+#include <iostream>
+
+#include "core/KnxClient.h"
+#include "knxnetip/FrameLayout.h"
+#include "knxnetip/OutgoingFrames.h"
+
+using namespace knxnetip;
+
+void CKnxClient::SendSearchRequest(CUdpEndpoint& endpoint, DWORD interfaceAddress)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    endpoint.Write(frame, static_cast<DWORD>(BuildSearchRequest(frame, interfaceAddress)));
+}
+
+void CKnxClient::SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort, int dataPort)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    endpoint.Write(frame, static_cast<DWORD>(BuildConnectRequest(frame, localAddress, controlPort, dataPort)));
+}
+
+void CKnxClient::SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    int length = BuildControlRequest(frame, kConnStateRequest, m_nChannelId, localAddress, controlPort);
+    endpoint.Write(frame, static_cast<DWORD>(length));
+}
+
+void CKnxClient::SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    int length = BuildControlRequest(frame, kDisconnectRequest, m_nChannelId, localAddress, controlPort);
+    endpoint.Write(frame, static_cast<DWORD>(length));
+}
+
+void CKnxClient::SendDisconnectResponse(CUdpEndpoint& endpoint)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    endpoint.Write(frame, static_cast<DWORD>(BuildDisconnectResponse(frame, m_nChannelId)));
+}
+
+void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    const int length =
+        BuildTunnellingRequest(frame, m_nChannelId, m_nSendSequence, m_wGroupAddress, m_nEisType, m_nValue);
+    if (length == 0) {
+        // The sequence counter stays: the gateway expects the next request
+        // to carry the next number and would drop one that skipped a count.
+        std::cout << "EIS-Type not supported\n";
+        return;
+    }
+    ++m_nSendSequence;
+    if (m_nDebugLevel >= 2) {
+        CString trace;
+        trace.Format("SendGA ch=%d seq=%d value=%d\n", m_nChannelId, m_nSendSequence, m_nValue);
+        std::cout << static_cast<const char*>(trace) << std::flush;
+    }
+    endpoint.Write(frame, static_cast<DWORD>(length));
+}
+
+void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    endpoint.Write(frame, static_cast<DWORD>(BuildTunnellingAck(frame, m_nChannelId, m_nRecvSequence)));
+}
+
+int CKnxClient::ClassifyFrame(const BYTE* buffer, int received)
+{
+    return knxnetip::ClassifyFrame(buffer, received);
+}
+
+CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int serviceType)
+{
+    CRecvFrame* frame = knxnetip::CreateFrame(buffer, received, serviceType);
+    if (frame != nullptr) frame->m_pClient = this;
+    return frame;
+}
