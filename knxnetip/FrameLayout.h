@@ -76,6 +76,12 @@ constexpr BYTE kLDataCon = 0x2E;
 constexpr BYTE kControl1Standard = 0x8C;  // standard frame, low priority
 constexpr BYTE kControl2Group = 0xE0;     // group destination, hop count 6
 constexpr BYTE kTpciUnnumberedData = 0x00;
+// The group services in the 10-bit APCI: its top two bits are the TPCI
+// byte's low two (0 for these), the next two the APCI byte's top two.
+constexpr BYTE kTpciApciMask = 0x03;
+constexpr BYTE kApciServiceMask = 0xC0;
+constexpr BYTE kApciGroupValueRead = 0x00;
+constexpr BYTE kApciGroupValueResponse = 0x40;
 constexpr BYTE kApciGroupValueWrite = 0x80;
 constexpr BYTE kApciSmallDataMask = 0x3F;  // data carried in the APCI byte
 

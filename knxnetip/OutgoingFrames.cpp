@@ -57,6 +57,26 @@ int PutGroupValue(BYTE* frame, int eisType, int value)
     return 0;
 }
 
+// Everything of a tunnelled L_Data.req to groupAddress but the APCI byte
+// and data (dataLength of them, already in place); returns the frame's length.
+int PutLDataRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int dataLength)
+{
+    const int totalLength = kTunnellingRequestBaseSize + dataLength;
+    PutHeader(frame, kTunnellingRequest, totalLength);
+    PutConnHeader(frame, channelId, sequence);
+    frame[kOffMessageCode] = kLDataReq;
+    frame[kOffAddInfoLength] = 0x00;
+    frame[kOffControl1] = kControl1Standard;
+    frame[kOffControl2] = kControl2Group;
+    frame[kOffSource] = 0x00;
+    frame[kOffSource + 1] = 0x00;
+    frame[kOffDestination] = static_cast<BYTE>(groupAddress >> 8);
+    frame[kOffDestination + 1] = static_cast<BYTE>(groupAddress);
+    frame[kOffDataLength] = static_cast<BYTE>(dataLength);
+    frame[kOffTpci] = kTpciUnnumberedData;
+    return totalLength;
+}
+
 }  // namespace
 
 int BuildSearchRequest(BYTE* frame, DWORD interfaceAddress)
@@ -102,20 +122,13 @@ int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupA
 {
     const int dataLength = PutGroupValue(frame, eisType, value);
     if (dataLength == 0) return 0;
-    const int totalLength = kTunnellingRequestBaseSize + dataLength;
-    PutHeader(frame, kTunnellingRequest, totalLength);
-    PutConnHeader(frame, channelId, sequence);
-    frame[kOffMessageCode] = kLDataReq;
-    frame[kOffAddInfoLength] = 0x00;
-    frame[kOffControl1] = kControl1Standard;
-    frame[kOffControl2] = kControl2Group;
-    frame[kOffSource] = 0x00;
-    frame[kOffSource + 1] = 0x00;
-    frame[kOffDestination] = static_cast<BYTE>(groupAddress >> 8);
-    frame[kOffDestination + 1] = static_cast<BYTE>(groupAddress);
-    frame[kOffDataLength] = static_cast<BYTE>(dataLength);
-    frame[kOffTpci] = kTpciUnnumberedData;
-    return totalLength;
+    return PutLDataRequest(frame, channelId, sequence, groupAddress, dataLength);
+}
+
+int BuildGroupValueRead(BYTE* frame, int channelId, int sequence, WORD groupAddress)
+{
+    frame[kOffApci] = kApciGroupValueRead;
+    return PutLDataRequest(frame, channelId, sequence, groupAddress, 1);
 }
 
 int BuildTunnellingAck(BYTE* frame, int channelId, int sequence)

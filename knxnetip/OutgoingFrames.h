@@ -1,4 +1,4 @@
-// The seven frames the client sends, built byte for byte into the caller's
+// The eight frames the client sends, built byte for byte into the caller's
 // buffer (at least kLargestOutgoingFrame bytes). Each builder returns the
 // frame's length. Addresses are 32-bit values in network byte order, as
 // inet_addr gives them; ports are in host byte order (low 16 bits written);
@@ -22,6 +22,8 @@ int BuildDisconnectResponse(BYTE* frame, int channelId);
 // A group-value write to groupAddress, encoded by EIS type; 0 (and nothing
 // built) for a type that cannot be sent.
 int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType, int value);
+// A group-value read of groupAddress (no data: the APCI byte alone).
+int BuildGroupValueRead(BYTE* frame, int channelId, int sequence, WORD groupAddress);
 int BuildTunnellingAck(BYTE* frame, int channelId, int sequence);
 
 }  // namespace knxnetip

@@ -39,6 +39,9 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
          "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
         {"disconnect response", [](BYTE* f) { return BuildDisconnectResponse(f, 5); }, "06 10 02 0A 00 08 05 00"},
         {"ack", [](BYTE* f) { return BuildTunnellingAck(f, 7, 0x12A); }, "06 10 04 21 00 0A 04 07 2A 00"},
+        // A read carries the APCI byte alone, all its bits 0.
+        {"group read", [](BYTE* f) { return BuildGroupValueRead(f, 5, 0x107, 0x0A03); },
+         "06 10 04 20 00 15 04 05 07 00 11 00 8C E0 00 00 0A 03 01 00 00"},
     };
     for (const Case& c : cases) {
         BYTE frame[kLargestOutgoingFrame + 8];
