@@ -61,6 +61,15 @@ void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
     endpoint.Write(frame, static_cast<DWORD>(length));
 }
 
+// Takes the next send sequence number, as a write does.
+void CKnxClient::SendGroupValueRead(CUdpEndpoint& endpoint, WORD groupAddress)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    const int length = BuildGroupValueRead(frame, m_nChannelId, m_nSendSequence, groupAddress);
+    ++m_nSendSequence;
+    endpoint.Write(frame, static_cast<DWORD>(length));
+}
+
 void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)
 {
     BYTE frame[kLargestOutgoingFrame];

@@ -19,6 +19,18 @@ enum : UINT {
     WM_KNX_TUNNEL_DATA = 2027,
 };
 
+// Takes the telegrams that the client would report, for a host that looks
+// for one of them instead (kelvane-read waits for an answer). Main thread.
+class CTelegramSink {
+public:
+    // A new telegram on the tunnel, decoded; the client acknowledges it
+    // whatever the sink does with it.
+    virtual void OnTelegram(const CTunnelRequest& telegram) = 0;
+
+protected:
+    ~CTelegramSink() = default;
+};
+
 class CKnxClient : public CWnd, public CFrameOutput {
 public:
     CKnxClient();
@@ -40,6 +52,8 @@ public:
     void SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     void SendTunnellingRequest(CUdpEndpoint& endpoint);
+    // A group-value read of groupAddress on m_nChannelId.
+    void SendGroupValueRead(CUdpEndpoint& endpoint, WORD groupAddress);
     void SendTunnellingAck(CUdpEndpoint& endpoint);
     // Answers the gateway's DISCONNECT_REQUEST for m_nChannelId: E_NO_ERROR.
     void SendDisconnectResponse(CUdpEndpoint& endpoint);
@@ -78,6 +92,7 @@ public:
     int m_bRecvSequenceTaken = 0;     // 1 once m_nRecvSequence is that of a request on this channel
     int m_bQuietConnect = 0;          // 1: a CONNECT_RESPONSE is handled but not reported
     CString m_strTunnelLoss;          // why the tunnel is gone; empty until it is found gone
+    CTelegramSink* m_pTelegramSink = nullptr;  // takes the telegrams instead of their reports when set
 
     // Window-message mode: the heartbeat timer and the endpoints' notifications.
     enum : UINT { HEARTBEAT_TIMER_ID = 1, HEARTBEAT_INTERVAL_MS = 10000 };
@@ -102,6 +117,7 @@ private:
     void SearchFrameStep(int serviceType, CRecvFrame* frame);
     void ControlFrameStep(int serviceType, CRecvFrame* frame);
     void TunnelFrameStep(int serviceType, CRecvFrame* frame);
+    void ReportTelegram(CRecvFrame* frame);
     void WatchTunnel(int serviceType, CRecvFrame* frame);
     // The tunnel is gone: records why and drops the channel (-1), which
     // stops the heartbeat and leaves requests on the old channel unanswered.

@@ -118,10 +118,20 @@ void CKnxClient::TunnelFrameStep(int serviceType, CRecvFrame* frame)
     if (frame->m_body[kOffChannelId - kHeaderSize] != m_nChannelId) return;
     if (frame->m_nLength < static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return;
     const int sequence = frame->m_body[kOffSequence - kHeaderSize];
-    if (!m_bRecvSequenceTaken || sequence != m_nRecvSequence) frame->Report();
+    if (!m_bRecvSequenceTaken || sequence != m_nRecvSequence) ReportTelegram(frame);
     m_nRecvSequence = sequence;
     m_bRecvSequenceTaken = 1;
     SendTunnellingAck(m_dataEndpoint);
+}
+
+void CKnxClient::ReportTelegram(CRecvFrame* frame)
+{
+    CTunnelRequest* telegram = dynamic_cast<CTunnelRequest*>(frame);
+    if (m_pTelegramSink == nullptr || telegram == nullptr) {
+        frame->Report();
+        return;
+    }
+    if (telegram->Decode()) m_pTelegramSink->OnTelegram(*telegram);
 }
 
 // Each datagram is one frame, and each posted its own notification; a

@@ -74,10 +74,11 @@ void CDisconnectResponse::Report()
 
 void CTunnelRequest::Report()
 {
-    // A frame that ends within the connection header carries no cEMI.
-    if (m_nLength <= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return;
-    Decode();
+    if (Decode()) Print(Line());
+}
 
+CString CTunnelRequest::Line() const
+{
     const char* name = "unknown     ";
     if (m_nMessageCode == kLDataReq) name = "L_DATA.req  ";
     if (m_nMessageCode == kLDataInd) name = "L_DATA.ind  ";
@@ -94,18 +95,27 @@ void CTunnelRequest::Report()
     line += part;
     line += ValueText();
     line += "\n";
-    Print(line);
+    return line;
 }
 
 // Fixed offsets: the additional-information length is not consulted.
-void CTunnelRequest::Decode()
+bool CTunnelRequest::Decode()
 {
+    // A frame that ends within the connection header carries no cEMI.
+    if (m_nLength <= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return false;
     m_nMessageCode = FrameByte(kOffMessageCode);
     m_wSource = static_cast<WORD>(FrameByte(kOffSource) << 8 | FrameByte(kOffSource + 1));
     m_wDestination = static_cast<WORD>(FrameByte(kOffDestination) << 8 | FrameByte(kOffDestination + 1));
     m_nDataLength = FrameByte(kOffDataLength);
     const int count = std::min(m_nDataLength, static_cast<int>(sizeof m_data));
     std::memcpy(m_data, FrameBytes(kOffApci), static_cast<size_t>(count));
+    return true;
+}
+
+int CTunnelRequest::GroupService() const
+{
+    if (m_nDataLength < 1) return -1;
+    return (FrameByte(kOffTpci) & kTpciApciMask) << 8 | (m_data[0] & kApciServiceMask);
 }
 
 CString CTunnelRequest::ValueText() const

@@ -75,10 +75,19 @@ public:
 };
 
 // Its Report also decodes the cEMI frame into the fields below; they are
-// valid only after a Report of a frame whose total length is above 10.
+// valid only after a Report or Decode of a frame whose total length is above 10.
 class CTunnelRequest : public CRecvFrame {
 public:
     void Report() override;
+    // Fills the fields below; false, and nothing filled, for a frame that
+    // ends within the connection header.
+    bool Decode();
+    // The decoded telegram as the monitor shows it: "recv GA: ", message,
+    // source, group address, "(length) : ", value, line feed.
+    CString Line() const;
+    // The decoded telegram's group service, kApciGroupValueRead, -Response
+    // or -Write; another value for any other service, -1 without an APCI.
+    int GroupService() const;
 
     BYTE m_nMessageCode = 0;
     WORD m_wSource = 0;
@@ -87,7 +96,6 @@ public:
     BYTE m_data[16] = {};
 
 private:
-    void Decode();
     CString ValueText() const;
 };
 

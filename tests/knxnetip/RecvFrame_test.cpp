@@ -137,4 +137,23 @@ TEST(FrameReport, GroupTelegramLine)
         << "total length 10";
 }
 
+// The group service comes from the TPCI byte's low bits as well: a frame
+// with them set is another service, whatever its APCI byte says.
+TEST(FrameReport, GroupServiceOfTelegram)
+{
+    struct Case { const char* tail; int service; };
+    const Case cases[] = {
+        {"01 00 00", knxnetip::kApciGroupValueRead}, {"01 00 41", knxnetip::kApciGroupValueResponse},
+        {"03 00 40 0C 33", knxnetip::kApciGroupValueResponse}, {"01 00 81", knxnetip::kApciGroupValueWrite},
+        {"01 01 40", 0x140}, {"01 02 C0", 0x2C0}, {"00 00", -1},
+    };
+    for (const Case& c : cases) {
+        const Received in(std::string("06 10 04 20 00 16 04 05 00 00 29 00 BC E0 11 05 0A 03 ") + c.tail);
+        std::unique_ptr<CRecvFrame> frame(knxnetip::CreateFrame(in.buffer, in.received, 0x0420));
+        CTunnelRequest& telegram = dynamic_cast<CTunnelRequest&>(*frame);
+        ASSERT_TRUE(telegram.Decode()) << c.tail;
+        EXPECT_EQ(telegram.GroupService(), c.service) << c.tail;
+    }
+}
+
 }  // namespace
