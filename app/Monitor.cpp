@@ -64,14 +64,19 @@ private:
 
 }  // namespace
 
-int ParseMonitorSeconds(const char* text)
+int ParseSeconds(const char* text, int max)
 {
     if (!std::isdigit(static_cast<unsigned char>(text[0]))) return -1;
     char* end = nullptr;
     errno = 0;
     const long seconds = std::strtol(text, &end, 10);
-    if (*end != '\0' || errno != 0 || seconds < 1 || seconds > kMaxMonitorSeconds) return -1;
+    if (*end != '\0' || errno != 0 || seconds < 1 || seconds > max) return -1;
     return static_cast<int>(seconds);
+}
+
+int ParseMonitorSeconds(const char* text)
+{
+    return ParseSeconds(text, kMaxMonitorSeconds);
 }
 
 CBusMonitor::CBusMonitor(FILE* out) : m_out(out) {}

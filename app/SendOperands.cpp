@@ -87,9 +87,14 @@ bool IsGatewayAddressText(const CString& text)
 
 bool CheckSendOperands(const char* groupAddress, int eisType, const char* value)
 {
-    if (!IsGroupAddressText(groupAddress)) return Refuse("group address", groupAddress);
+    if (!CheckGroupAddress(groupAddress)) return false;
     if (!IsValueText(value, eisType)) return Refuse("value", value);
     return CheckGatewayAddress();
+}
+
+bool CheckGroupAddress(const char* groupAddress)
+{
+    return IsGroupAddressText(groupAddress) || Refuse("group address", groupAddress);
 }
 
 bool CheckGatewayAddress()

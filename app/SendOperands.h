@@ -26,5 +26,8 @@ bool IsGatewayAddressText(const CString& text);
 // false. Main thread.
 bool CheckSendOperands(const char* groupAddress, int eisType, const char* value);
 
-// The gateway check alone, with its line, for the bus monitor.
+// The gateway check alone, with its line, for the bus monitor and the read.
 bool CheckGatewayAddress();
+
+// The group address check alone, with its line, for the read.
+bool CheckGroupAddress(const char* groupAddress);
