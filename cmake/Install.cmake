@@ -9,6 +9,10 @@ if(TARGET kelvane-monitor)
   install(TARGETS kelvane-monitor RUNTIME DESTINATION bin)
   install(FILES ${CMAKE_SOURCE_DIR}/doc/kelvane-monitor.1 DESTINATION share/man/man1)
 endif()
+if(TARGET kelvane-read)
+  install(TARGETS kelvane-read RUNTIME DESTINATION bin)
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/kelvane-read.1 DESTINATION share/man/man1)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/doc/Kelvane.ini
   DESTINATION ${KELVANE_DOC_DIR})
 
@@ -21,7 +25,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Kelvane talks to KNX building-automation installations through a KNXnet/IP
 gateway over UDP. kelvane search finds gateways on the local network,
 kelvane send writes one value to a KNX group address through a tunnelling
-connection, and kelvane-monitor shows the group telegrams on the bus.
+connection, kelvane-monitor shows the group telegrams on the bus, and
+kelvane-read reads the value of a group address.
 The settings come from the file Kelvane.ini in the working directory.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

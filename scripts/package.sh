@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-pkg}
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$dir" -j "$jobs" --target kelvane kelvane-monitor >/dev/null
+cmake --build "$dir" -j "$jobs" --target kelvane kelvane-monitor kelvane-read >/dev/null
 rm -f "$dir"/kelvane_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls "$(pwd)/$dir"/kelvane_*_amd64.deb

@@ -34,7 +34,7 @@ bash tests/package_check.sh build-pkg
 
 echo "== the programs without GoogleTest"
 cmake -S . -B build-nogtest -DKELVANE_WERROR=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null 2>&1
-cmake --build build-nogtest -j "$jobs" --target kelvane kelvane-monitor >/dev/null
+cmake --build build-nogtest -j "$jobs" --target kelvane kelvane-monitor kelvane-read >/dev/null
 if cmake --build build-nogtest --target help | grep -q kelvane_tests; then
   echo "build-nogtest has a test target without GoogleTest"; exit 1
 fi

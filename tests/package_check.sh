@@ -2,7 +2,7 @@
 # Checks what scripts/package.sh made in BUILD (default build-pkg): the files
 # `cmake --install` puts under a prefix, the Debian package's name, control
 # fields and file list, and the package unpacked into a scratch root: its
-# kelvane runs and prints the usage text, and man finds and renders both pages
+# kelvane runs and prints the usage text, and man finds and renders every page
 # without warnings. Touches nothing outside a temporary folder.
 set -u
 cd "$(dirname "$0")/.."
@@ -16,9 +16,11 @@ fail() { echo "FAIL: $*"; failed=1; }
 # Files under the prefix, without the prefix, one a line, sorted.
 expected_files="bin/kelvane
 bin/kelvane-monitor
+bin/kelvane-read
 share/doc/kelvane/Kelvane.ini
 share/doc/kelvane/README.md
 share/man/man1/kelvane-monitor.1
+share/man/man1/kelvane-read.1
 share/man/man1/kelvane.1"
 
 same() {  # what, expected, actual
@@ -53,7 +55,7 @@ out=$(cd "$tmp/run" && timeout 10 "$root/usr/bin/kelvane")
 status=$?
 same "installed kelvane prints its usage text" "$usage (exit 0)" "$out (exit $status)"
 
-for page in kelvane kelvane-monitor; do
+for page in kelvane kelvane-monitor kelvane-read; do
   found=$(MANPATH="$root/usr/share/man" man -w "$page" 2>&1)
   same "man finds $page" "$root/usr/share/man/man1/$page.1" "$found"
   warnings=$(MANPATH="$root/usr/share/man" MANWIDTH=80 man --warnings=w -E ascii "$page" 2>&1 >/dev/null)
