@@ -14,8 +14,7 @@ netns_init
 
 gateway_pair m$$ 10.254.1 || exit 1
 sock=$KNXD_SOCK
-netns_spawn "$gw" "$NETNS_TMP/wire.log" python3 "$here/../support/knx_sniffer.py" kvg0
-wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; exit 1; }
+sniffer_start "$gw" kvg0 || exit 1
 
 write_config "$NETNS_TMP/run" 10.254.1.2 10.254.1.1 0
 out="$NETNS_TMP/monitor.out"

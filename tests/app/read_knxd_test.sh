@@ -13,9 +13,8 @@ netns_init
 
 gateway_pair r$$ 10.251.1 || exit 1
 sock=$KNXD_SOCK
-netns_spawn "$gw" "$NETNS_TMP/wire.log" python3 "$here/../support/knx_sniffer.py" kvg0
+sniffer_start "$gw" kvg0 || exit 1
 netns_spawn "$gw" "$NETNS_TMP/bus.log" knxtool groupsocketlisten "local:$sock"
-wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; exit 1; }
 write_config "$NETNS_TMP/run" 10.251.1.2 10.251.1.1 2
 fail=0
 

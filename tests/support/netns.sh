@@ -88,6 +88,13 @@ knxd_start() {
   wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd-$1.log"; return 1; }
 }
 
+# sniffer_start NS IFACE: knx_sniffer.py on IFACE inside NS, writing to
+# $NETNS_TMP/wire.log; returns once it listens.
+sniffer_start() {
+  netns_spawn "$1" "$NETNS_TMP/wire.log" python3 "$(dirname "${BASH_SOURCE[0]}")/knx_sniffer.py" "$2"
+  wait_until 10 grep -q ready "$NETNS_TMP/wire.log" || { echo "FAIL: sniffer did not start"; return 1; }
+}
+
 # write_config FOLDER LOCAL GATEWAY LEVEL: a Kelvane.ini in FOLDER.
 write_config() {
   mkdir -p "$1"
