@@ -7,8 +7,6 @@
 
 #include "res/StringTable.h"
 
-AfxFaults g_afxFaults;
-
 namespace {
 
 CWinApp* g_pCurrentApp = nullptr;
@@ -50,15 +48,11 @@ LPSTR GetCommandLineA()
 
 BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    if (g_afxFaults.bFailWinInit) return FALSE;
     if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 
-BOOL AfxSocketInit(WSAData*)
-{
-    return g_afxFaults.bFailSocketInit ? FALSE : TRUE;
-}
+BOOL AfxSocketInit(WSAData*) { return TRUE; }
 
 int AfxMessageBox(LPCTSTR text, UINT, UINT)
 {
