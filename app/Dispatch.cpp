@@ -39,7 +39,7 @@ bool PrepareCommand()
     }
     if (!AfxSocketInit(nullptr)) {
         std::printf("Error: AfxSocketInit failed\n");
-        AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK, static_cast<UINT>(-1));
+        AfxMessageBox(LoadStringResource(IDS_SOCKETS_INIT_FAILED), MB_OK, static_cast<UINT>(-1));
         return false;
     }
     return true;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "res/StringTable.h"
 
 namespace {
 
@@ -61,9 +60,4 @@ int AfxMessageBox(LPCTSTR text, UINT, UINT)
     std::fprintf(stderr, "%s: %s\n", static_cast<LPCTSTR>(caption), text ? text : "");
     std::fflush(stderr);
     return IDOK;
-}
-
-int AfxMessageBox(UINT promptId, UINT type, UINT helpId)
-{
-    return AfxMessageBox(LoadStringResource(promptId), type, helpId);
 }

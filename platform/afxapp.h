@@ -48,6 +48,3 @@ BOOL AfxSocketInit(WSAData* wsaData = nullptr);
 // standard error, where the caption is the application's name. Returns
 // IDOK. type and helpId are accepted and have no effect.
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
-// The same with the text of string resource promptId (empty when the table
-// has no such id).
-int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
