@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "tests/support/RunProgram.h"
@@ -38,7 +39,10 @@ TEST(MonitorCliTest, AFloodHoldsUpNeitherTelegramsNorTheEnd)
     ASSERT_TRUE(folder.Ok());
     folder.Write("Kelvane.ini", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.42\n");
     std::thread flood([&gateway] {
+        // After the connect request, and time for its answer to be taken:
+        // a telegram before it would be for a channel not yet known.
         if (!gateway.WaitFor(1, 5000)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const Bytes connect = gateway.Received()[0].bytes;
         sockaddr_in data{};
         data.sin_family = AF_INET;
@@ -47,7 +51,7 @@ TEST(MonitorCliTest, AFloodHoldsUpNeitherTelegramsNorTheEnd)
         for (int i = 0; i < 80; ++i) gateway.SendTo(Bytes(1000, 0xFF), data);
         gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 07 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
     });
-    RunResult r = RunProgram(folder.Path(), {"1"}, "kelvane-monitor");
+    RunResult r = RunProgram(folder.Path(), {"2"}, "kelvane-monitor");
     flood.join();
     EXPECT_NE(r.out.find("\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("disconnected\nchannel      3 \n\n"), std::string::npos) << r.out;
