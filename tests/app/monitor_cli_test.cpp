@@ -69,8 +69,6 @@ TEST(MonitorCliTest, SettingsErrorsAsTheCommandsSayThem)
         const char* out;
     } cases[] = {
         {nullptr, "Error: File 'Kelvane.ini' not found\n"},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.41\n", "Error: Invalid 'My-Own-IP-Address'\n"},
-        {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", "Error: Invalid 'GateWay-IP-Address'\n"},
         // A broadcast connect would let any gateway answer.
         {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=localhost\n",
          "Error: Invalid gateway address 'localhost'\n"},
