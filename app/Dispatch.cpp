@@ -11,9 +11,6 @@
 #include "platform/afxapp.h"
 #include "res/StringTable.h"
 
-void (*g_pfnSearchCommand)() = SearchCommand;
-void (*g_pfnSendCommand)(WORD, int, int) = SendCommand;
-
 namespace {
 
 // The project version from the build (CMakeLists.txt keeps it).
@@ -42,7 +39,7 @@ bool PrepareCommand()
     }
     if (!AfxSocketInit(nullptr)) {
         std::printf("Error: AfxSocketInit failed\n");
-        AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK, static_cast<UINT>(-1));
+        AfxMessageBox(LoadStringResource(IDS_SOCKETS_INIT_FAILED), MB_OK, static_cast<UINT>(-1));
         return false;
     }
     return true;
@@ -56,27 +53,45 @@ void PrintBanner()
     std::printf("build %s %s\n\n", __DATE__, __TIME__);
 }
 
-void DispatchSend(int argc, char* argv[])
-{
-    if (argc < 5) {
-        std::cout << "nicht gen\x81gend Parameter\n";
-        return;
-    }
-    int eisType = ParseEisType(CString(argv[3]));
-    if (!CheckSendOperands(argv[2], eisType, argv[4])) return;
-    WORD groupAddress = ParseGroupAddress(argv[2]);
-    int value = std::atoi(argv[4]);
-    g_pfnSendCommand(groupAddress, eisType, value);
-}
-
 }  // namespace
+
+CommandLine ParseCommandLine(int argc, char* argv[])
+{
+    CommandLine line;
+    CString command(argv[1]);
+    command.MakeLower();
+    if (command == "search") {
+        line.kind = CommandLine::kSearch;
+    } else if (command == "send" && argc < 5) {
+        line.kind = CommandLine::kTooFewOperands;
+    } else if (command == "send") {
+        line.kind = CommandLine::kSend;
+        line.groupAddressText = argv[2];
+        line.valueText = argv[4];
+        line.groupAddress = ParseGroupAddress(argv[2]);
+        line.eisType = ParseEisType(CString(argv[3]));
+        line.value = std::atoi(argv[4]);
+    }
+    return line;
+}
 
 void DispatchCommand(int argc, char* argv[])
 {
-    CString command(argv[1]);
     if (!PrepareCommand()) return;
     if (g_nDebugLevel > 0) PrintBanner();
-    command.MakeLower();
-    if (command == "search") g_pfnSearchCommand();
-    else if (command == "send") DispatchSend(argc, argv);
+    const CommandLine line = ParseCommandLine(argc, argv);
+    switch (line.kind) {
+    case CommandLine::kSearch:
+        SearchCommand();
+        break;
+    case CommandLine::kTooFewOperands:
+        std::cout << "nicht gen\x81gend Parameter\n";
+        break;
+    case CommandLine::kSend:
+        if (CheckSendOperands(line.groupAddressText, line.eisType, line.valueText))
+            SendCommand(line.groupAddress, line.eisType, line.value);
+        break;
+    case CommandLine::kNone:
+        break;
+    }
 }

@@ -15,7 +15,16 @@ void DispatchCommand(int argc, char* argv[]);
 // can run. Main thread.
 bool PrepareCommand();
 
-// The dispatcher runs the commands through these; they point to
-// SearchCommand and SendCommand. Tests replace them to watch the hand-over.
-extern void (*g_pfnSearchCommand)();
-extern void (*g_pfnSendCommand)(WORD groupAddress, int eisType, int value);
+// What a command line asks for: the command word (whole, in any case) and,
+// for send, its operands as typed and as parsed. Extra arguments are ignored.
+struct CommandLine {
+    enum Kind { kNone, kSearch, kSend, kTooFewOperands } kind = kNone;
+    const char* groupAddressText = nullptr;  // kSend: argv[2], argv[4] as typed
+    const char* valueText = nullptr;
+    WORD groupAddress = 0;
+    int eisType = 0;  // 0: a type name that is not known
+    int value = 0;
+};
+
+// Parses argv (argv[1] must exist); prints nothing and runs nothing.
+CommandLine ParseCommandLine(int argc, char* argv[]);

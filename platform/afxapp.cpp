@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "res/StringTable.h"
-
-AfxFaults g_afxFaults;
 
 namespace {
 
@@ -50,15 +47,11 @@ LPSTR GetCommandLineA()
 
 BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    if (g_afxFaults.bFailWinInit) return FALSE;
     if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 
-BOOL AfxSocketInit(WSAData*)
-{
-    return g_afxFaults.bFailSocketInit ? FALSE : TRUE;
-}
+BOOL AfxSocketInit(WSAData*) { return TRUE; }
 
 int AfxMessageBox(LPCTSTR text, UINT, UINT)
 {
@@ -67,9 +60,4 @@ int AfxMessageBox(LPCTSTR text, UINT, UINT)
     std::fprintf(stderr, "%s: %s\n", static_cast<LPCTSTR>(caption), text ? text : "");
     std::fflush(stderr);
     return IDOK;
-}
-
-int AfxMessageBox(UINT promptId, UINT type, UINT helpId)
-{
-    return AfxMessageBox(LoadStringResource(promptId), type, helpId);
 }

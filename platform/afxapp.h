@@ -41,21 +41,10 @@ LPSTR GetCommandLineA();
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);
 
 // Initialises the framework's socket support; wsaData may be null. POSIX
-// sockets need no start-up, so this succeeds unless a test makes it fail.
+// sockets need no start-up, so this succeeds.
 BOOL AfxSocketInit(WSAData* wsaData = nullptr);
 
 // Shows text as a modal box: writes "<caption>: <text>" and a line feed to
 // standard error, where the caption is the application's name. Returns
 // IDOK. type and helpId are accepted and have no effect.
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
-// The same with the text of string resource promptId (empty when the table
-// has no such id).
-int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
-
-// Fault seam for tests: while a flag is set, its call fails. The program
-// itself never sets them.
-struct AfxFaults {
-    BOOL bFailWinInit = FALSE;
-    BOOL bFailSocketInit = FALSE;
-};
-extern AfxFaults g_afxFaults;

@@ -1,3 +1,5 @@
+// CString's formatting and case changes (the framework's CString::Format,
+// MakeUpper, MakeLower).
 #include "platform/afxstring.h"
 
 #include <cstdarg>

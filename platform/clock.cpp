@@ -1,3 +1,4 @@
+// The monotonic millisecond clock behind window timers, and its test seam.
 #include "platform/clock.h"
 
 #include <atomic>

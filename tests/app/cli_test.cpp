@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TempFolder.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/ScriptedGateway.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -55,6 +56,8 @@ TEST_F(CliTest, DispatcherLines)
         {"NoFileSearch", nullptr, {"search"}, "Error: File 'Kelvane.ini' not found\n"},
         {"NoFileSend", nullptr, {"send", "1/2/3", "EIS1", "1"}, "Error: File 'Kelvane.ini' not found\n"},
         {"NoLocal", "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
+        {"NoConfigSection", "MY-OWN-IP-ADDRESS=127.0.0.1\n", {"send", "1/2/3", "EIS1", "1"},
+         "Error: Invalid 'My-Own-IP-Address'\n"},
         {"NoGateway", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
         {"TooFewOperands", kComplete, {"send", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n"},
         {"TooFewOperandsUpperCase", kComplete, {"SEND"}, "nicht gen\x81gend Parameter\n"},
@@ -82,4 +85,17 @@ TEST_F(CliTest, BannerFromLevelOne)
     EXPECT_TRUE(std::regex_match(r.out, banner)) << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exitCode, 0);
+}
+
+// A refused operand stops the send before anything is opened or sent.
+TEST_F(CliTest, RefusedOperandsSendNothing)
+{
+    ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(1));
+    ASSERT_TRUE(gateway.ok());
+    const char* file = "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.37\n";
+    for (const char* group : {"a/b/c", "1/2/300"}) {
+        RunResult r = Run(file, {"send", group, "EIS1", "1"});
+        EXPECT_EQ(r.out, std::string("Error: Invalid group address '") + group + "'\n");
+    }
+    EXPECT_FALSE(gateway.WaitFor(1, 300)) << "nothing reaches the gateway";
 }

@@ -38,6 +38,7 @@ const ConfigCase kCases[] = {
     {"AllThreeKeys", "[CONFIG]\n" + kLocal + "GATEWAY-IP-ADDRESS=192.168.1.10\nDEBUG-LEVEL=2\n",
      {"192.168.1.20", "192.168.1.10", 2}},
     {"LowerCaseHeaderOpensNothing", "[config]\n" + kLocal, {"", "", 0}},
+    {"LongerHeaderOpensNothing", "[CONFIGURE]\n" + kLocal, {"", "", 0}},  // all 8 characters compared
     {"HeaderWithCommentOpens", "[CONFIG] ; the client\n" + kLocal, {"192.168.1.20", "", 0}},
     {"KeyBeforeFirstHeader", kLocal + "[CONFIG]\n", {"", "", 0}},
     {"KeyAfterOtherHeader", "[CONFIG]\n[OTHER]\n" + kLocal, {"", "", 0}},

@@ -140,19 +140,6 @@ TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
     }
 }
 
-TEST(ClientSendTest, UnsupportedTypeSendsNoWriteButClosesTheConnection)
-{
-    ScriptedGateway gateway("127.0.0.25", 3671, ScriptedGateway::Polite(3));
-    ASSERT_TRUE(gateway.ok());
-    SendRun run = RunSend("127.0.0.25", 0x0A03, 5, 1);
-    EXPECT_EQ(run.stdoutText, "EIS-Type not supported\n");
-    ASSERT_TRUE(gateway.WaitFor(2, 2000));
-    std::vector<Datagram> got = gateway.Received();
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(ServiceType(got[0].bytes), 0x0205);
-    EXPECT_EQ(ServiceType(got[1].bytes), 0x0209);
-}
-
 TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
 {
     testing::internal::CaptureStdout();

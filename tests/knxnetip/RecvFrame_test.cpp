@@ -97,6 +97,11 @@ TEST(FrameReport, TextsOfEachFrame)
          "\nconnection ok:\nchannel       21 \nstatus        0 \nIP address    192 168 1 10  \n"
          "data          04 04 11 ff  \n\n"},
         {"connect failed", "06 10 02 06 00 08 00 24", "\nconnection failed:\n\n"},
+        // The channel byte decides, not the status byte.
+        {"connect failed with status 0", "06 10 02 06 00 08 00 00", "\nconnection failed:\n\n"},
+        {"connect on a channel with a status", "06 10 02 06 00 14 15 24 08 01 C0 A8 01 0A 0E 57 04 04 11 FF",
+         "\nconnection ok:\nchannel       21 \nstatus        36 \nIP address    192 168 1 10  \n"
+         "data          04 04 11 ff  \n\n"},
         {"disconnect", "06 10 02 0A 00 08 C8 00", "disconnected\nchannel      200 \n\n"},
         // E_CONNECTION_ID: the gateway did not know the channel.
         {"disconnect refused", "06 10 02 0A 00 08 C8 21", "disconnect failed:\nchannel      200 \nstatus       33 \n\n"},

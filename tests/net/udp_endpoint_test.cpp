@@ -1,11 +1,5 @@
-// The endpoint over loopback against a plain socket peer. Every wait is
-// bounded; a call that should return but hangs aborts the run.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// The endpoint over loopback against a scripted peer. Every wait is bounded;
+// a call that should return but hangs aborts the run.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,17 +8,15 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "net/UdpEndpoint.h"
 #include "platform/winbase.h"
 #include "platform/wsock.h"
+#include "tests/support/ScriptedGateway.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
 
 Bytes Pattern(size_t length, BYTE seed) {
     Bytes bytes(length);
@@ -33,10 +25,8 @@ Bytes Pattern(size_t length, BYTE seed) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
-    for (int waited = 0; waited < timeoutMs; waited += 5) {
-        if (condition()) return true;
+    for (int waited = 0; waited < timeoutMs && !condition(); waited += 5)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     return condition();
 }
 
@@ -51,285 +41,171 @@ void ReturnsWithin(int timeoutMs, const char* what, const std::function<void()>&
     runner.join();
 }
 
-// A plain UDP socket on 127.0.0.1 with a port the system chose.
-class Peer {
-public:
-    explicit Peer(const char* host = "127.0.0.1") {
-        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(0);
-        address.sin_addr.s_addr = inet_addr(host);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~Peer() { close(m_fd); }
-
-    int port() const { return m_port; }
-
-    void SendTo(int port, const Bytes& bytes) {
-        sockaddr_in to = Loopback(port);
-        sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    }
-
-    // One datagram, or false when none came within the time.
-    bool Receive(Bytes& bytes, int timeoutMs = 3000, int* fromPort = nullptr) {
-        pollfd wait = {m_fd, POLLIN, 0};
-        if (poll(&wait, 1, timeoutMs) != 1) return false;
-        bytes.resize(65536);
-        sockaddr_in from;
-        socklen_t length = sizeof from;
-        const ssize_t got = recvfrom(m_fd, bytes.data(), bytes.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
-        if (got < 0) return false;
-        bytes.resize(static_cast<size_t>(got));
-        if (fromPort) *fromPort = ntohs(from.sin_port);
-        return true;
-    }
-
-private:
-    static sockaddr_in Loopback(int port) {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        return address;
-    }
-
-    int m_fd = -1;
-    int m_port = 0;
-};
-
 // Counts notifications. Its destructor ends the worker itself, since the
 // worker calls OnReceive through this object until it has ended.
 class CountingEndpoint : public CUdpEndpoint {
 public:
-    ~CountingEndpoint() {
-        Stop();
-        if (m_hThread) WaitForSingleObject(m_hThread, INFINITE);
-    }
+    ~CountingEndpoint() { EndWorker(); }
     void OnReceive() override { ++m_received; }
     std::atomic<int> m_received{0};
 };
 
 class EndpointLoopback : public ::testing::Test {
 protected:
-    void StartAgainst(CUdpEndpoint& endpoint, int remotePort) {
+    void Start(CUdpEndpoint& endpoint, const char* destination = "127.0.0.1") {
         endpoint.m_strLocIpAddr = "127.0.0.1";
-        endpoint.m_strDstIpAddr = "127.0.0.1";
-        ASSERT_EQ(1u, endpoint.Start(static_cast<DWORD>(remotePort), 0));
+        endpoint.m_strDstIpAddr = destination;
+        ASSERT_EQ(1u, endpoint.Start(static_cast<DWORD>(m_peer.Port()), 0));
         DWORD running = 0;
         ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
         ASSERT_EQ(1u, running);
     }
-
-    void StopAndWaitForEnd(CUdpEndpoint& endpoint) {
-        endpoint.Stop();
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(endpoint.m_hThread, 3000));
+    void SendToEndpoint(const Bytes& bytes, ScriptedGateway* from = nullptr) {
+        (from ? *from : m_peer).SendTo(bytes, Loopback(m_endpoint.m_nLocPort));
+    }
+    Bytes ReadOne(DWORD max = 8192) {
+        Bytes read(8192);
+        read.resize(static_cast<size_t>(m_endpoint.Read(read.data(), max)));
+        return read;
     }
 
-    Peer m_peer;
+    ScriptedGateway m_peer{"127.0.0.1", 0, ScriptedGateway::Silent()};
     CountingEndpoint m_endpoint;
 };
 
-// The answer comes from a socket other than the one written to: the
-// endpoint takes datagrams from any sender.
-TEST_F(EndpointLoopback, DatagramsTravelBothWaysFromTheBoundPort) {
-    StartAgainst(m_endpoint, m_peer.port());
+// Datagrams keep their boundaries both ways: each Read takes the oldest
+// whole and drops what does not fit the caller's buffer.
+TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole) {
+    Start(m_endpoint);
     ASSERT_NE(0, m_endpoint.m_nLocPort);
     EXPECT_EQ(0u, m_endpoint.WaitForData(20));
-
     const Bytes request = Pattern(26, 1);
     ASSERT_EQ(26, m_endpoint.Write(request.data(), 26));
-    Bytes got;
-    int fromPort = 0;
-    ASSERT_TRUE(m_peer.Receive(got, 3000, &fromPort));
-    EXPECT_EQ(request, got);
-    EXPECT_EQ(m_endpoint.m_nLocPort, fromPort);
+    ASSERT_TRUE(m_peer.WaitFor(1, 3000));
+    EXPECT_EQ(request, m_peer.Received()[0].bytes);
+    EXPECT_EQ(m_endpoint.m_nLocPort, ntohs(m_peer.Received()[0].from.sin_port));
 
-    const Bytes answer = Pattern(21, 9);
-    Peer stranger;
-    stranger.SendTo(m_endpoint.m_nLocPort, answer);
-    ASSERT_EQ(21u, m_endpoint.WaitForData(3000));
-    Bytes read(1024);
-    ASSERT_EQ(21, m_endpoint.Read(read.data(), 1024));
-    read.resize(21);
-    EXPECT_EQ(answer, read);
-    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 1; }));
-    EXPECT_EQ(0, m_endpoint.Read(read.data(), 1024));
-}
-
-// Datagrams keep their boundaries through the receive pipe: each Read takes
-// the oldest whole, and drops what does not fit the caller's buffer.
-TEST_F(EndpointLoopback, ReadTakesOneDatagramAndDropsWhatDoesNotFit) {
-    StartAgainst(m_endpoint, m_peer.port());
     const Bytes first = Pattern(26, 1), second = Pattern(21, 100);
-    for (DWORD max : {1024u, 20u}) {
-        SCOPED_TRACE("max " + std::to_string(max));
-        m_peer.SendTo(m_endpoint.m_nLocPort, first);
-        m_peer.SendTo(m_endpoint.m_nLocPort, second);
-        ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 47; }));
-        Bytes read(1024);
-        const int firstCount = max < 26 ? static_cast<int>(max) : 26;
-        ASSERT_EQ(firstCount, m_endpoint.Read(read.data(), max));
-        EXPECT_EQ(Bytes(first.begin(), first.begin() + firstCount), Bytes(read.begin(), read.begin() + firstCount));
-        EXPECT_EQ(21u, m_endpoint.HasData());
-        ASSERT_EQ(21, m_endpoint.Read(read.data(), 1024));
-        EXPECT_EQ(second, Bytes(read.begin(), read.begin() + 21));
-        EXPECT_EQ(0u, m_endpoint.HasData());
-    }
+    SendToEndpoint(first);
+    SendToEndpoint(second);
+    ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 47; }));
+    EXPECT_EQ(Bytes(first.begin(), first.begin() + 20), ReadOne(20));
+    EXPECT_EQ(21u, m_endpoint.HasData());
+    EXPECT_EQ(second, ReadOne());
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 2; }));
+    EXPECT_EQ(Bytes(), ReadOne());
 }
 
 // Only the gateway answers for the gateway: an endpoint that sends to one
 // address takes datagrams from that address alone (any port), while one that
 // sends to a group, as the search does, takes them from anyone.
 TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint) {
-    Peer stranger("127.0.0.2");
-    struct Case {
-        const char* destination;
-        DWORD expected;
-    } cases[] = {{"127.0.0.1", 5}, {"224.0.23.12", 12}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.destination);
-        CountingEndpoint endpoint;
-        endpoint.m_strLocIpAddr = "127.0.0.1";
-        endpoint.m_strDstIpAddr = c.destination;
-        ASSERT_EQ(1u, endpoint.Start(3671, 0));
-        ASSERT_EQ(1u, endpoint.WaitRunning());
-        stranger.SendTo(endpoint.m_nLocPort, Pattern(7, 0));
-        m_peer.SendTo(endpoint.m_nLocPort, Pattern(5, 1));
-        EXPECT_TRUE(WaitUntil([&] { return endpoint.HasData() >= 5; }));
+    ScriptedGateway stranger("127.0.0.2", 0, ScriptedGateway::Silent());
+    for (const char* destination : {"127.0.0.1", "224.0.23.12"}) {
+        SCOPED_TRACE(destination);
+        Start(m_endpoint, destination);
+        SendToEndpoint(Pattern(7, 0), &stranger);
+        SendToEndpoint(Pattern(5, 1));
+        EXPECT_TRUE(WaitUntil([&] { return m_endpoint.HasData() >= 5; }));
         Sleep(50);
-        EXPECT_EQ(c.expected, endpoint.HasData());
+        EXPECT_EQ(destination[0] == '2' ? 12u : 5u, m_endpoint.HasData());
+        while (!ReadOne().empty()) {
+        }
     }
 }
 
 TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn) {
-    StartAgainst(m_endpoint, m_peer.port());
-    m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(5000, 0));
-    m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(4096, 1));  // the largest that passes
-    const Bytes small = Pattern(10, 2);
-    m_peer.SendTo(m_endpoint.m_nLocPort, small);
+    Start(m_endpoint);
+    SendToEndpoint(Pattern(5000, 0));
+    SendToEndpoint(Pattern(4096, 1));  // the largest that passes
+    SendToEndpoint(Pattern(10, 2));
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 4106; }));
-    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 2; }));
-    Bytes read(8192);
-    ASSERT_EQ(4096, m_endpoint.Read(read.data(), 8192));
-    ASSERT_EQ(10, m_endpoint.Read(read.data(), 8192));
-    EXPECT_EQ(small, Bytes(read.begin(), read.begin() + 10));
-    EXPECT_EQ(1, m_endpoint.m_bRunning.load());
+    EXPECT_EQ(Pattern(4096, 1), ReadOne());
+    EXPECT_EQ(Pattern(10, 2), ReadOne());
 }
 
-// Writes waiting together in the pipe still leave one datagram each (one of
-// 2000 bytes as 1500 + 500): a receiver reads one frame per datagram and
-// would lose a joined second one.
-TEST_F(EndpointLoopback, WritesWaitingTogetherLeaveOneDatagramEach) {
-    const Bytes a = Pattern(26, 1), b = Pattern(2000, 2), c = Pattern(10, 3);
+// Writes waiting together still leave one datagram each (one of 2000 bytes
+// as 1500 + 500): a receiver reads one frame per datagram. Data written
+// just before Stop is still sent, once.
+TEST_F(EndpointLoopback, WritesLeaveOneDatagramEachAndBeforeStop) {
+    const Bytes a = Pattern(26, 1), b = Pattern(2000, 2), c = Pattern(10, 3), d = Pattern(12, 4);
     EXPECT_EQ(26, m_endpoint.Write(a.data(), 26));
     EXPECT_EQ(2000, m_endpoint.Write(b.data(), 2000));
     EXPECT_EQ(10, m_endpoint.Write(c.data(), 10));
-    StartAgainst(m_endpoint, m_peer.port());
-    const Bytes expected[] = {a, Bytes(b.begin(), b.begin() + 1500), Bytes(b.begin() + 1500, b.end()), c};
-    for (const Bytes& want : expected) {
-        Bytes got;
-        ASSERT_TRUE(m_peer.Receive(got));
-        EXPECT_EQ(want, got);
-    }
+    Start(m_endpoint);
+    m_endpoint.Write(d.data(), 12);
+    m_endpoint.Stop();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_endpoint.m_hThread, 3000));
+    const Bytes expected[] = {a, Bytes(b.begin(), b.begin() + 1500), Bytes(b.begin() + 1500, b.end()), c, d};
+    ASSERT_TRUE(m_peer.WaitFor(5, 3000));
+    EXPECT_FALSE(m_peer.WaitFor(6, 300));
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(expected[i], m_peer.Received()[i].bytes) << i;
 }
 
-TEST_F(EndpointLoopback, DataWrittenJustBeforeStopIsSentOnce) {
-    StartAgainst(m_endpoint, m_peer.port());
-    const Bytes data = Pattern(12, 4);
-    m_endpoint.Write(data.data(), 12);
-    StopAndWaitForEnd(m_endpoint);
-    EXPECT_EQ(0, m_endpoint.m_bRunning.load());
-    Bytes got;
-    ASSERT_TRUE(m_peer.Receive(got));
-    EXPECT_EQ(data, got);
-    EXPECT_FALSE(m_peer.Receive(got, 300));
-}
-
-TEST_F(EndpointLoopback, StopAndRestartKeepThePipesContents) {
-    StartAgainst(m_endpoint, m_peer.port());
-    const Bytes received = Pattern(8, 50);
-    m_peer.SendTo(m_endpoint.m_nLocPort, received);
+// A restart 100 ms after Stop comes before the old worker's wait ends: one
+// worker serves the pipes afterwards, and their contents carry over.
+TEST_F(EndpointLoopback, RestartKeepsThePipesAndOneWorker) {
+    Start(m_endpoint);
+    SendToEndpoint(Pattern(8, 50));
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 8; }));
-    StopAndWaitForEnd(m_endpoint);
-
-    const Bytes queued = Pattern(6, 60);
-    m_endpoint.Write(queued.data(), 6);  // no worker: stays in the send pipe
-    StartAgainst(m_endpoint, m_peer.port());
-    Bytes got;
-    ASSERT_TRUE(m_peer.Receive(got));
-    EXPECT_EQ(queued, got);
-    Bytes read(1024);
-    ASSERT_EQ(8, m_endpoint.Read(read.data(), 1024));
-    read.resize(8);
-    EXPECT_EQ(received, read);
-}
-
-TEST_F(EndpointLoopback, RestartRightAfterStopLeavesOneWorker) {
-    // A restart 100 ms after Stop comes before the old worker's wait ends.
-    StartAgainst(m_endpoint, m_peer.port());
     m_endpoint.Stop();
     Sleep(100);
-    StartAgainst(m_endpoint, m_peer.port());
-    for (int i = 0; i < 20; ++i) m_peer.SendTo(m_endpoint.m_nLocPort, Pattern(3, static_cast<BYTE>(i)));
+    const Bytes queued = Pattern(6, 60);
+    m_endpoint.Write(queued.data(), 6);
+    Start(m_endpoint);
+    ASSERT_TRUE(m_peer.WaitFor(1, 3000));
+    EXPECT_EQ(queued, m_peer.Received()[0].bytes);
+    EXPECT_EQ(Pattern(8, 50), ReadOne());
+    for (int i = 0; i < 20; ++i) SendToEndpoint(Pattern(3, static_cast<BYTE>(i)));
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 60; }));
-    EXPECT_EQ(1, m_endpoint.m_bRunning.load());
-    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 20; }));
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 21; }));
 }
 
 TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop) {
-    StartAgainst(m_endpoint, m_peer.port());
+    Start(m_endpoint);
     std::atomic<bool> flooding{true};
-    Peer flooder;
-    const int port = m_endpoint.m_nLocPort;
+    ScriptedGateway flooder("127.0.0.1", 0, ScriptedGateway::Silent());
     std::thread flood([&] {
         while (flooding) {
-            flooder.SendTo(port, Pattern(4, 0));
+            SendToEndpoint(Pattern(4, 0), &flooder);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    Bytes scrap(65536);
-    while (m_endpoint.Read(scrap.data(), 65536) > 0) {
-    }
     const Bytes data = Pattern(9, 1);
     m_endpoint.Write(data.data(), 9);
-    Bytes got;
-    const bool sent = m_peer.Receive(got, 1000);
+    const bool sent = m_peer.WaitFor(1, 1000);
     m_endpoint.Stop();
     const bool ended = WaitForSingleObject(m_endpoint.m_hThread, 1000) == WAIT_OBJECT_0;
     flooding = false;
     flood.join();
     EXPECT_TRUE(sent);
-    EXPECT_EQ(data, got);
     EXPECT_TRUE(ended);
 }
 
 TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn) {
     testing::internal::CaptureStdout();
-    StartAgainst(m_endpoint, 0);  // port 0 cannot be sent to
+    m_endpoint.m_strLocIpAddr = m_endpoint.m_strDstIpAddr = "127.0.0.1";
+    m_endpoint.Start(0, 0);  // port 0 cannot be sent to
+    m_endpoint.WaitRunning();
     const Bytes data = Pattern(5, 0);
     m_endpoint.Write(data.data(), 5);
-    Peer stranger;
-    stranger.SendTo(m_endpoint.m_nLocPort, data);
+    SendToEndpoint(data);
     const bool stillReceives = WaitUntil([&] { return m_endpoint.HasData() == 5; });
-    StopAndWaitForEnd(m_endpoint);
+    m_endpoint.EndWorker();
     EXPECT_EQ("*** Error: WSAEINVAL        \n+   IP 127.0.0.1:0\n+   send 5/-1 bytes\n",
               testing::internal::GetCapturedStdout());
     EXPECT_TRUE(stillReceives);
 }
 
-TEST(EndpointStart, RefusedWithoutAddressTexts) {
-    struct Case {
-        const char* local;
-        const char* remote;
-        const char* line;
-    };
+// A start without both address texts, or whose bind fails, says so; the
+// ports are stored all the same, and WaitRunning returns 0 at once.
+TEST(EndpointStart, FailuresAreReportedAndWaitRunningReturns) {
+    struct Case { const char* local; const char* remote; DWORD started; const char* line; };
     const Case cases[] = {
-        {"", "", "UTC error: no LocIpAddr\n"},
-        {"", "127.0.0.1", "UTC error: no LocIpAddr\n"},
-        {"127.0.0.1", "", "UTC error: no DstIpAddr\n"},
+        {"", "", 0, "UTC error: no LocIpAddr\n"},
+        {"", "127.0.0.1", 0, "UTC error: no LocIpAddr\n"},
+        {"127.0.0.1", "", 0, "UTC error: no DstIpAddr\n"},
+        {"192.0.2.1", "127.0.0.1", 1, "error bind WSAEADDRNOTAVAIL \n"},  // never this host's
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("local '") + c.local + "' remote '" + c.remote + "'");
@@ -337,27 +213,14 @@ TEST(EndpointStart, RefusedWithoutAddressTexts) {
         endpoint.m_strLocIpAddr = c.local;
         endpoint.m_strDstIpAddr = c.remote;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(0u, endpoint.Start(3671, 1234));
+        EXPECT_EQ(c.started, endpoint.Start(3671, 1234));
+        DWORD running = 1;
+        ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
         EXPECT_EQ(c.line, testing::internal::GetCapturedStdout());
+        EXPECT_EQ(0u, running);
         EXPECT_EQ(3671, endpoint.m_nDstPort);
         EXPECT_EQ(1234, endpoint.m_nLocPort);
-        DWORD running = 1;
-        ReturnsWithin(1000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
-        EXPECT_EQ(0u, running);
     }
-}
-
-TEST(EndpointStart, BindOnForeignAddressIsReportedAndWaitRunningReturns) {
-    CUdpEndpoint endpoint;
-    endpoint.m_strLocIpAddr = "192.0.2.1";  // documentation range: never this host's
-    endpoint.m_strDstIpAddr = "127.0.0.1";
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(1u, endpoint.Start(3671, 0));
-    DWORD running = 1;
-    ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
-    EXPECT_EQ("error bind WSAEADDRNOTAVAIL \n", testing::internal::GetCapturedStdout());
-    EXPECT_EQ(0u, running);
-    EXPECT_EQ(0, endpoint.m_bRunning.load());
 }
 
 // A receive pipe that nobody reads fills up (far more arrives than a pipe
@@ -367,23 +230,23 @@ TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing) {
     const int kChunks = 40, kSize = 4096;  // records longer than one atomic pipe write
     for (const char* ending : {"destruction", "restart"}) {
         SCOPED_TRACE(ending);
-        Peer peer;
+        ScriptedGateway peer("127.0.0.1", 0, ScriptedGateway::Silent());
         std::optional<CUdpEndpoint> endpoint;
         endpoint.emplace();
-        endpoint->m_strLocIpAddr = "127.0.0.1";
-        endpoint->m_strDstIpAddr = "127.0.0.1";
-        ASSERT_EQ(1u, endpoint->Start(static_cast<DWORD>(peer.port()), 0));
+        endpoint->m_strLocIpAddr = endpoint->m_strDstIpAddr = "127.0.0.1";
+        ASSERT_EQ(1u, endpoint->Start(static_cast<DWORD>(peer.Port()), 0));
         ASSERT_EQ(1u, endpoint->WaitRunning());
-        for (int i = 0; i < kChunks; ++i) peer.SendTo(endpoint->m_nLocPort, Pattern(kSize, static_cast<BYTE>(i)));
+        for (int i = 0; i < kChunks; ++i)
+            peer.SendTo(Pattern(kSize, static_cast<BYTE>(i)), Loopback(endpoint->m_nLocPort));
         WaitUntil([&] { return endpoint->HasData() >= 8 * kSize; });
         if (std::string(ending) == "destruction") {
             ReturnsWithin(3000, ending, [&] { endpoint.reset(); });
             continue;
         }
-        ReturnsWithin(3000, ending, [&] { endpoint->Start(static_cast<DWORD>(peer.port()), 0); });
+        ReturnsWithin(3000, ending, [&] { endpoint->Start(static_cast<DWORD>(peer.Port()), 0); });
         ASSERT_EQ(1u, endpoint->WaitRunning());
         const BYTE kLastSeed = 200;  // sent to the new run: it must come after all the rest, whole
-        peer.SendTo(endpoint->m_nLocPort, Pattern(kSize, kLastSeed));
+        peer.SendTo(Pattern(kSize, kLastSeed), Loopback(endpoint->m_nLocPort));
         Bytes read(kSize + 1);
         int last = -1, count = 0;
         WaitUntil([&] {
@@ -407,11 +270,7 @@ TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork) {
     const std::string box = testing::internal::GetCapturedStderr();
     g_wsockFaults.bFailStartup = FALSE;
     EXPECT_NE(std::string::npos, box.find("CLIENT cannot initialize WinSock")) << box;
-
-    EXPECT_EQ(nullptr, endpoint.m_hRxPipeRead);
-    EXPECT_EQ(nullptr, endpoint.m_hTxPipeWrite);
-    endpoint.m_strLocIpAddr = "127.0.0.1";
-    endpoint.m_strDstIpAddr = "127.0.0.1";
+    endpoint.m_strLocIpAddr = endpoint.m_strDstIpAddr = "127.0.0.1";
     BYTE buffer[8] = {1, 2, 3};
     EXPECT_EQ(0u, endpoint.Start(3671, 0));
     EXPECT_EQ(0u, endpoint.WaitRunning());

@@ -30,6 +30,9 @@ ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script sc
         close(s);
         return;
     }
+    socklen_t length = sizeof local;
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
+    m_port = ntohs(local.sin_port);
     m_socket = s;
     m_thread = std::thread(&ScriptedGateway::Serve, this);
 }

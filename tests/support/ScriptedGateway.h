@@ -31,6 +31,7 @@ public:
     ~ScriptedGateway();
 
     bool ok() const { return m_socket >= 0; }
+    int Port() const { return m_port; }  // the bound port (port 0 asks for any free one)
     // Waits at most timeoutMs for count datagrams in all; true when they came.
     bool WaitFor(size_t count, int timeoutMs);
     std::vector<Datagram> Received();
@@ -49,6 +50,7 @@ private:
     void Serve();
 
     int m_socket = -1;
+    int m_port = 0;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     Script m_script;
