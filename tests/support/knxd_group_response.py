@@ -27,7 +27,12 @@ def main():
         s.settimeout(5)
         s.connect(path)
         s.sendall(message(EIB_OPEN_GROUPCON, b"\0\0\0"))
-        answer = s.recv(4)
+        answer = b""
+        while len(answer) < 4:  # knxd may send the reply in pieces
+            piece = s.recv(4 - len(answer))
+            if not piece:
+                break
+            answer += piece
         if answer != message(EIB_OPEN_GROUPCON, b""):
             sys.exit("knxd refused the group connection: %s" % answer.hex())
         apdu = bytes([0x00, APCI_GROUP_VALUE_RESPONSE]) + data
