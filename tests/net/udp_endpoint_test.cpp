@@ -133,6 +133,7 @@ TEST_F(EndpointLoopback, WritesLeaveOneDatagramEachAndBeforeStop) {
     EXPECT_EQ(2000, m_endpoint.Write(b.data(), 2000));
     EXPECT_EQ(10, m_endpoint.Write(c.data(), 10));
     Start(m_endpoint);
+    ASSERT_TRUE(m_peer.WaitFor(4, 3000));
     m_endpoint.Write(d.data(), 12);
     m_endpoint.Stop();
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_endpoint.m_hThread, 3000));
