@@ -44,6 +44,7 @@ TEST(ReadCliTest, PrintsTheAnswerAloneAndAcknowledgesEveryTelegram)
     EXPECT_EQ(r.out, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exitCode, 0);
+    gateway.WaitFor(7, 2000);  // the last datagrams may still be on their way
     std::vector<std::string> got;
     for (const Datagram& d : gateway.Received()) got.push_back(HexOf(d.bytes));
     ASSERT_EQ(got.size(), 7u);  // connect, read, four acknowledgements, disconnect
