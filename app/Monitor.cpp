@@ -1,53 +1,48 @@
 #include "app/Monitor.h"
 
-#include <pthread.h>
-#include <signal.h>
-
+#include <atomic>
 #include <cstdio>
-#include <thread>
 
 #include "app/Dispatch.h"
 #include "app/Settings.h"
 #include "core/KnxClient.h"
+#include "platform/console.h"
 
 namespace {
 
 const UINT kOutputMsg = WM_USER + 1;  // the client has written output
-const UINT kStopMsg = WM_USER + 2;    // SIGINT or SIGTERM came
+const UINT kStopMsg = WM_USER + 2;    // Ctrl-C (SIGINT) or the end of the session (SIGTERM) came
 const UINT_PTR kRunTimer = 1;         // the monitor's time is up
 const UINT_PTR kGraceTimer = 2;       // the disconnect report did not come in time
 const UINT kGraceMs = 1000;
 
-// Signals are taken by a thread of their own with sigwait and turned into a
-// window message, so the message loop ends them on the main thread. They are
-// blocked before any other thread starts, so every thread inherits the mask.
+// The console's control events come on a thread of their own and are turned
+// into a window message, so the message loop ends the monitor on the main
+// thread. Made before any other thread starts (the signals' stand-in needs
+// that).
 class SignalWatcher {
 public:
     explicit SignalWatcher(HWND target)
     {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGINT);
-        sigaddset(&m_signals, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
-        m_thread = std::thread([this, target] {
-            int signal = 0;
-            sigwait(&m_signals, &signal);
-            PostMessageA(target, kStopMsg, 0, 0);
-        });
+        s_target = target;
+        SetConsoleCtrlHandler(&OnControl, TRUE);
     }
     ~SignalWatcher()
     {
-        // Wakes the watcher if no signal came; its post then finds no window.
-        pthread_kill(m_thread.native_handle(), SIGTERM);
-        m_thread.join();
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+        SetConsoleCtrlHandler(&OnControl, FALSE);
+        s_target = nullptr;
     }
 
 private:
-    sigset_t m_signals;
-    sigset_t m_previous;
-    std::thread m_thread;
+    static BOOL WINAPI OnControl(DWORD)
+    {
+        PostMessageA(s_target, kStopMsg, 0, 0);
+        return TRUE;
+    }
+    static std::atomic<HWND> s_target;
 };
+
+std::atomic<HWND> SignalWatcher::s_target{nullptr};
 
 // Writes what the client added to its log since the last call.
 class LogPrinter {

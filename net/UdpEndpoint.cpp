@@ -189,7 +189,7 @@ DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     return 0;
 }
 
-int CUdpEndpoint::OpenSocket() {
+SOCKET CUdpEndpoint::OpenSocket() {
     const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) return INVALID_SOCKET;
 
@@ -233,7 +233,7 @@ int CUdpEndpoint::OpenSocket() {
 // receive pipe has taken the last one whole; the socket keeps what comes
 // meanwhile, and drops what it cannot keep), or the wake-up, which stands
 // for bytes to send, room in the receive pipe, and the end.
-void CUdpEndpoint::RunLoop(int s) {
+void CUdpEndpoint::RunLoop(SOCKET s) {
     BYTE sendBuffer[kSendChunk];
     bool leave = false, moreToSend = false;
     while (!leave) {
@@ -255,7 +255,7 @@ void CUdpEndpoint::RunLoop(int s) {
     }
 }
 
-void CUdpEndpoint::ReceiveOne(int s) {
+void CUdpEndpoint::ReceiveOne(SOCKET s) {
     sockaddr_in from = {};
     socklen_t fromLength = sizeof from;
     BYTE* payload = m_rxRecord + kRecordHeader;
@@ -295,7 +295,7 @@ void CUdpEndpoint::PassOnRecord() {
 
 // One pass sends at most one chunk of at most 1500 bytes of the current
 // record. true when more waits to be sent.
-bool CUdpEndpoint::SendOne(int s, BYTE* buffer) {
+bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer) {
     DWORD waiting = 0;
     if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return false;
     if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return false;
@@ -307,8 +307,8 @@ bool CUdpEndpoint::SendOne(int s, BYTE* buffer) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = inet_addr(m_strDstIpAddr);
     to.sin_port = htons(static_cast<std::uint16_t>(m_nDstPort));
-    const int sent = static_cast<int>(
-        sendto(s, buffer, taken, 0, reinterpret_cast<sockaddr*>(&to), sizeof to));
+    const int sent = static_cast<int>(sendto(s, reinterpret_cast<const char*>(buffer), static_cast<int>(taken), 0,
+                                             reinterpret_cast<sockaddr*>(&to), sizeof to));
     if (sent == SOCKET_ERROR) {
         // The datagram is dropped, not sent again; the worker goes on.
         const int code = WSAGetLastError();

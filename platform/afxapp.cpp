@@ -1,6 +1,11 @@
 #include "platform/afxapp.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <string>
@@ -18,10 +23,17 @@ CWinApp* g_pCurrentApp = nullptr;
 CString ModuleBaseName()
 {
     char path[4096];
+#ifdef _WIN32
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return CString();
+    std::string name(path, length);
+    return CString(name.substr(name.find_last_of("\\/") + 1));
+#else
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return CString();
     std::string name(path, static_cast<size_t>(length));
     return CString(name.substr(name.find_last_of('/') + 1));
+#endif
 }
 
 }  // namespace
@@ -36,6 +48,7 @@ CWinApp::~CWinApp()
     if (g_pCurrentApp == this) g_pCurrentApp = nullptr;
 }
 
+#ifndef _WIN32
 HMODULE GetModuleHandleA(LPCSTR name)
 {
     static char s_mainModule;
@@ -47,17 +60,31 @@ LPSTR GetCommandLineA()
     static char s_empty[1] = "";
     return s_empty;
 }
+#endif
 
 BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (g_afxFaults.bFailWinInit) return FALSE;
+#ifdef _WIN32
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 
-BOOL AfxSocketInit(WSAData*)
+BOOL AfxSocketInit(WSAData* wsaData)
 {
-    return g_afxFaults.bFailSocketInit ? FALSE : TRUE;
+    if (g_afxFaults.bFailSocketInit) return FALSE;
+#ifdef _WIN32
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), wsaData ? wsaData : &data) != 0) return FALSE;
+#else
+    (void)wsaData;
+#endif
+    return TRUE;
 }
 
 int AfxMessageBox(LPCTSTR text, UINT, UINT)

@@ -20,8 +20,9 @@ version=$(sed -n 's/^project(Kelvane VERSION \([0-9]*\).*/\1/p' CMakeLists.txt)
 flags=(-std=c++17 -O1 -g -fno-omit-frame-pointer -I. -fno-sanitize-recover=all -DKELVANE_VERSION="$version")
 mkdir -p "$out/obj"
 
-# The library's sources, as the CMake build takes them: program entries stay out.
-mapfile -t sources < <(find "${dirs[@]}" -name '*.cpp' ! -name '*main.cpp' 2>/dev/null | sort)
+# The library's sources, as the CMake build takes them: program entries and
+# the Windows backend stay out.
+mapfile -t sources < <(find "${dirs[@]}" -name '*.cpp' ! -name '*main.cpp' ! -path 'platform/win/*' 2>/dev/null | sort)
 
 # An object is rebuilt when its source or any header is newer than it.
 stale=()
