@@ -16,6 +16,9 @@ namespace {
 const DWORD kSendChunk = 1500;       // largest datagram sent
 const int kWaitMs = 200;             // longest wait of one worker pass
 const DWORD kFailedWaitPauseMs = 10; // keeps a failing wait from spinning
+// The pipes must hold a whole record of the largest datagram passed on; a
+// system's default may be smaller (4 KiB on Windows). 64 KiB, as a POSIX pipe.
+const DWORD kPipeSize = 64 * 1024;
 const std::uint64_t kOneRecord = std::uint64_t(1) << 32;
 
 void CloseKernelHandle(HANDLE& handle) {
@@ -51,8 +54,8 @@ CUdpEndpoint::CUdpEndpoint() {
         return;
     }
     m_bSocketsStarted = 1;
-    CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, 0);
-    CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, 0);
+    CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, kPipeSize);
+    CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, kPipeSize);
     m_hWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     m_hSocketEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
