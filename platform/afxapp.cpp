@@ -18,8 +18,8 @@ namespace {
 
 CWinApp* g_pCurrentApp = nullptr;
 
-// The module's file name without its folder, as the framework derives an
-// unnamed application's name from it.
+// The module's file name without its folder (and on Windows without its
+// extension), as the framework derives an unnamed application's name from it.
 CString ModuleBaseName()
 {
     char path[4096];
@@ -27,7 +27,8 @@ CString ModuleBaseName()
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return CString();
     std::string name(path, length);
-    return CString(name.substr(name.find_last_of("\\/") + 1));
+    name = name.substr(name.find_last_of("\\/") + 1);
+    return CString(name.substr(0, name.find_last_of('.')));
 #else
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return CString();
