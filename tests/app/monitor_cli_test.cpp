@@ -1,5 +1,5 @@
 // kelvane-monitor as a user runs it, against a scripted gateway on loopback.
-#include <arpa/inet.h>
+#include "platform/wsock.h"
 #include <gtest/gtest.h>
 
 #include <thread>

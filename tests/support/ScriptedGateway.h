@@ -3,8 +3,7 @@
 // each with what the test's script returns. Every wait is bounded.
 #pragma once
 
-#include <netinet/in.h>
-
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -12,6 +11,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/wsock.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -30,7 +31,7 @@ public:
     ScriptedGateway(const std::string& address, int port, Script script);
     ~ScriptedGateway();
 
-    bool ok() const { return m_socket >= 0; }
+    bool ok() const { return m_socket != INVALID_SOCKET; }
     // Waits at most timeoutMs for count datagrams in all; true when they came.
     bool WaitFor(size_t count, int timeoutMs);
     std::vector<Datagram> Received();
@@ -46,9 +47,8 @@ public:
 private:
     void Serve();
 
-    int m_socket = -1;
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
+    SOCKET m_socket = INVALID_SOCKET;
+    std::atomic<bool> m_leave{false};
     Script m_script;
     std::mutex m_mutex;
     std::condition_variable m_changed;
