@@ -3,6 +3,7 @@
 // waited for with poll, beside a socket.
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 struct KernelObject {
@@ -14,6 +15,10 @@ struct KernelObject {
     bool noWait = false;       // pipe end in PIPE_NOWAIT mode
     bool manualReset = true;   // event
     int socket = -1;           // event tied to a socket by WSAEventSelect
+    // Thread: set once it has returned. A wait that saw the descriptor ready
+    // reads it, so that all the thread did happens before the wait's end
+    // (as on Windows), also for the thread sanitizer, which sees no order in poll.
+    std::atomic<bool> ended{false};
     std::thread thread;
 };
 

@@ -55,6 +55,7 @@ int WaitDescriptor(void* handle) {
 
 bool TakeSignal(void* handle) {
     KernelObject* object = static_cast<KernelObject*>(handle);
+    if (object->kind == KernelObject::kThread) return object->ended.load(std::memory_order_acquire);
     if (object->kind != KernelObject::kEvent || object->manualReset || object->socket >= 0) return true;
     std::uint64_t count;
     return read(object->fd, &count, sizeof count) == sizeof count;
@@ -132,8 +133,9 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     KernelObject* object = ended >= 0 ? NewObject(KernelObject::kThread, ended) : nullptr;
     if (!object) return nullptr;
     try {
-        object->thread = std::thread([start, parameter, ended] {
+        object->thread = std::thread([start, parameter, ended, object] {
             start(parameter);
+            object->ended.store(true, std::memory_order_release);
             Signal(ended);
         });
     } catch (const std::exception&) {
