@@ -23,7 +23,7 @@ void ReportOne(CKnxClient& client, const BYTE* bytes, int received, int type)
     for (int i = received > 6 ? received - 6 : 0; i < static_cast<int>(sizeof frame->m_body); ++i)
         if (frame->m_body[i] != 0) std::abort();
     frame->Report();
-    client.m_strLog.Empty();
+    client.m_strLog.clear();
 }
 
 }  // namespace
