@@ -1,9 +1,7 @@
 #include "app/Monitor.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
@@ -16,6 +14,7 @@
 #include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -31,36 +30,33 @@ const int kLongestRetrySeconds = 30;
 // looked at daily and ends at the first look past its deadline.
 const std::uint64_t kLongestRunTimerMs = 24u * 3600u * 1000u;
 
-// Signals are taken by a thread of their own with sigwait and turned into a
-// window message, so the message loop ends them on the main thread. They are
-// blocked before any other thread starts, so every thread inherits the mask.
+// The console's control events (Ctrl-C; SIGINT or SIGTERM here) come on a
+// thread of their own and are turned into a window message, so the message
+// loop ends the monitor on the main thread. Made before any other thread
+// starts (the signals' stand-in needs that).
 class SignalWatcher {
 public:
     explicit SignalWatcher(HWND target)
     {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGINT);
-        sigaddset(&m_signals, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
-        m_thread = std::thread([this, target] {
-            int signal = 0;
-            sigwait(&m_signals, &signal);
-            PostMessageA(target, CBusMonitor::WM_MONITOR_STOP, 0, 0);
-        });
+        s_target = target;
+        SetConsoleCtrlHandler(&OnControl, TRUE);
     }
     ~SignalWatcher()
     {
-        // Wakes the watcher if no signal came; its post then finds no window.
-        pthread_kill(m_thread.native_handle(), SIGTERM);
-        m_thread.join();
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+        SetConsoleCtrlHandler(&OnControl, FALSE);
+        s_target = nullptr;
     }
 
 private:
-    sigset_t m_signals;
-    sigset_t m_previous;
-    std::thread m_thread;
+    static BOOL WINAPI OnControl(DWORD)
+    {
+        PostMessageA(s_target, CBusMonitor::WM_MONITOR_STOP, 0, 0);
+        return TRUE;
+    }
+    static std::atomic<HWND> s_target;
 };
+
+std::atomic<HWND> SignalWatcher::s_target{nullptr};
 
 }  // namespace
 

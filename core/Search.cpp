@@ -1,7 +1,5 @@
 // The gateway search: from every IPv4 address of the host in turn, a
 // SEARCH_REQUEST to the discovery multicast group, and the first answer reported.
-#include <unistd.h>
-
 #include <cstring>
 #include <memory>
 

@@ -16,6 +16,9 @@ namespace {
 const DWORD kSendChunk = 1500;       // largest datagram sent
 const int kWaitMs = 200;             // longest wait of one worker pass
 const DWORD kFailedWaitPauseMs = 10; // keeps a failing wait from spinning
+// The pipes must hold a whole record of the largest datagram passed on; a
+// system's default may be smaller (4 KiB on Windows). 64 KiB, as a POSIX pipe.
+const DWORD kPipeSize = 64 * 1024;
 const std::uint64_t kOneRecord = std::uint64_t(1) << 32;
 
 void CloseKernelHandle(HANDLE& handle) {
@@ -51,8 +54,8 @@ CUdpEndpoint::CUdpEndpoint() {
         return;
     }
     m_bSocketsStarted = 1;
-    CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, 0);
-    CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, 0);
+    CreatePipe(&m_hRxPipeRead, &m_hRxPipeWrite, nullptr, kPipeSize);
+    CreatePipe(&m_hTxPipeRead, &m_hTxPipeWrite, nullptr, kPipeSize);
     m_hWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     m_hSocketEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -189,7 +192,7 @@ DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     return 0;
 }
 
-int CUdpEndpoint::OpenSocket() {
+SOCKET CUdpEndpoint::OpenSocket() {
     const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) return INVALID_SOCKET;
 
@@ -233,7 +236,7 @@ int CUdpEndpoint::OpenSocket() {
 // receive pipe has taken the last one whole; the socket keeps what comes
 // meanwhile, and drops what it cannot keep), or the wake-up, which stands
 // for bytes to send, room in the receive pipe, and the end.
-void CUdpEndpoint::RunLoop(int s) {
+void CUdpEndpoint::RunLoop(SOCKET s) {
     BYTE sendBuffer[kSendChunk];
     bool leave = false, moreToSend = false;
     while (!leave) {
@@ -255,7 +258,7 @@ void CUdpEndpoint::RunLoop(int s) {
     }
 }
 
-void CUdpEndpoint::ReceiveOne(int s) {
+void CUdpEndpoint::ReceiveOne(SOCKET s) {
     sockaddr_in from = {};
     socklen_t fromLength = sizeof from;
     BYTE* payload = m_rxRecord + kRecordHeader;
@@ -295,7 +298,7 @@ void CUdpEndpoint::PassOnRecord() {
 
 // One pass sends at most one chunk of at most 1500 bytes of the current
 // record. true when more waits to be sent.
-bool CUdpEndpoint::SendOne(int s, BYTE* buffer) {
+bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer) {
     DWORD waiting = 0;
     if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return false;
     if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return false;
@@ -307,8 +310,8 @@ bool CUdpEndpoint::SendOne(int s, BYTE* buffer) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = inet_addr(m_strDstIpAddr);
     to.sin_port = htons(static_cast<std::uint16_t>(m_nDstPort));
-    const int sent = static_cast<int>(
-        sendto(s, buffer, taken, 0, reinterpret_cast<sockaddr*>(&to), sizeof to));
+    const int sent = static_cast<int>(sendto(s, reinterpret_cast<const char*>(buffer), static_cast<int>(taken), 0,
+                                             reinterpret_cast<sockaddr*>(&to), sizeof to));
     if (sent == SOCKET_ERROR) {
         // The datagram is dropped, not sent again; the worker goes on.
         const int code = WSAGetLastError();

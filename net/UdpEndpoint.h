@@ -13,6 +13,7 @@
 #include "platform/afxstring.h"
 #include "platform/afxwnd.h"
 #include "platform/wintypes.h"
+#include "platform/wsock.h"
 
 class CUdpEndpoint {
 public:
@@ -75,13 +76,13 @@ private:
     static const int kReceiveLimit = 4096;  // largest datagram passed on
     static const int kRecordHeader = sizeof(DWORD);
 
-    // Worker side (sockets are plain descriptors here): a bound socket, or
-    // INVALID_SOCKET after reporting why not; then the loop that serves it.
-    int OpenSocket();
-    void RunLoop(int s);
-    void ReceiveOne(int s);
+    // Worker side: a bound socket, or INVALID_SOCKET after reporting why
+    // not; then the loop that serves it.
+    SOCKET OpenSocket();
+    void RunLoop(SOCKET s);
+    void ReceiveOne(SOCKET s);
     void PassOnRecord();
-    bool SendOne(int s, BYTE* buffer);
+    bool SendOne(SOCKET s, BYTE* buffer);
 
     int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
     // Set by the worker once it runs or has failed to (WaitRunning's signal).

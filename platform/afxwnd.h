@@ -11,9 +11,11 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
 typedef std::uintptr_t UINT_PTR;
 struct HMENU__;
 typedef HMENU__* HMENU;
+#endif
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 #define WM_CREATE 0x0001u

@@ -1,7 +1,15 @@
 // The host-name lookup as the original platform answers it for the host's own
 // name: the IPv4 addresses of its network adapters. Here the resolver would
-// give the loopback alias instead, so the stand-in asks the interfaces.
+// give the loopback alias instead, so the stand-in asks the interfaces (on
+// Windows the adapter list, so both builds answer alike). gethostname is the
+// system's (on Windows it needs Windows Sockets started).
 #pragma once
+
+#ifdef _WIN32
+#include "platform/wsock.h"
+#else
+#include <unistd.h>
+#endif
 
 namespace win {
 

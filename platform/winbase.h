@@ -1,11 +1,14 @@
 // Stands in for the kernel calls the program makes: anonymous pipes, threads,
 // events, waits and Sleep. A HANDLE is one pipe end, thread or event; null is
 // none. Each handle is released with CloseHandle by whoever created it.
+// On Windows these are the system's calls.
 #pragma once
 
-#include <cstddef>
-
 #include "platform/wintypes.h"
+
+#ifndef _WIN32
+
+#include <cstddef>
 
 struct SECURITY_ATTRIBUTES;
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
@@ -70,3 +73,5 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 
 // Suspends the calling thread for the given real time.
 void Sleep(DWORD milliseconds);
+
+#endif  // !_WIN32

@@ -1,6 +1,23 @@
 // Basic Win32 type names that the program's code is written against.
-// Only the names in use are here; each maps onto a plain C++ type.
+// Only the names in use are here; each maps onto a plain C++ type. On
+// Windows they are the system's own.
 #pragma once
+
+#ifdef _WIN32
+// The window manager's names (MSG, PostMessageA, SetTimer, ...) stay out:
+// the framework stand-ins in afxwnd.h carry them, with the test clock.
+#ifndef NOUSER
+#define NOUSER
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#include <windows.h>
+#else
 
 #include <cstdint>
 
@@ -33,3 +50,5 @@ typedef void* HMODULE;
 
 struct HWND__;
 typedef HWND__* HWND;
+
+#endif  // _WIN32

@@ -2,7 +2,22 @@
 // WSAEventSelect and WSAWaitForMultipleEvents, and for the socket calls whose
 // behaviour differs here (bind, recvfrom, setsockopt: namespace win). The
 // other socket functions (socket, sendto, getsockname, ...) are the system's.
+// On Windows all are the system's; only the win:: wrappers remain, as plain
+// calls, so that the program's code reads the same for both.
 #pragma once
+
+#ifdef _WIN32
+
+#include "platform/wintypes.h"
+#include <ws2tcpip.h>
+
+namespace win {
+int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength);
+int bind(SOCKET s, const sockaddr* address, socklen_t length);
+int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length);
+}  // namespace win
+
+#else
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -85,3 +100,5 @@ struct WsockFaults {
     BOOL bFailStartup = FALSE;
 };
 extern WsockFaults g_wsockFaults;
+
+#endif  // _WIN32

@@ -17,6 +17,9 @@ command -v file >/dev/null || missing+=(file)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v man >/dev/null || missing+=(man-db)
 command -v groff >/dev/null || missing+=(groff-base)
+# The Windows build and its test run (scripts/windows.sh).
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+[ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -2,8 +2,8 @@
 # Installs what a fresh Debian machine lacks, builds Kelvane and runs every test:
 # once in a plain build, once with AddressSanitizer and UndefinedBehaviorSanitizer,
 # once more with ThreadSanitizer, and the fuzz target briefly; it also makes
-# the Debian package and checks it, and builds the programs once as on a
-# machine without GoogleTest.
+# the Debian package and checks it, builds the programs once as on a machine
+# without GoogleTest, and builds for Windows and tests that under Wine.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +27,9 @@ build_and_test() {  # folder, ctest filter (may be empty), extra cmake args...
 
 echo "== plain build"
 build_and_test build ""
+
+echo "== Windows"
+bash scripts/windows.sh build
 
 echo "== Debian package"
 scripts/package.sh

@@ -1,4 +1,5 @@
 // kelvane-monitor as a user runs it, against a scripted gateway on loopback.
+#include "platform/wsock.h"
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,8 +1,8 @@
 // The client driven by window messages against a scripted gateway on loopback:
 // heartbeat on a moved test clock, reports and acknowledgements of what the
 // gateway sends, and Connect/Disconnect that leave the answers to the handlers.
+#include "platform/wsock.h"
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>

@@ -264,6 +264,8 @@ TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing) {
     }
 }
 
+// Windows' own WSAStartup has no way to make it fail.
+#ifndef _WIN32
 TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork) {
     g_wsockFaults.bFailStartup = TRUE;
     testing::internal::CaptureStderr();
@@ -279,5 +281,6 @@ TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork) {
     EXPECT_EQ(0u, endpoint.HasData());
     EXPECT_EQ(0, endpoint.Read(buffer, 8));
 }
+#endif
 
 }  // namespace

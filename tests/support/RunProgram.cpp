@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 
 RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name,
                      int seconds)
@@ -14,6 +15,12 @@ RunResult RunProgram(const std::string& folder, std::vector<std::string> args, c
     RunResult result;
     std::string program = std::string(KELVANE_BINARY_DIR "/") + name;
     args.insert(args.begin(), program);
+    const char* wine = std::getenv("KELVANE_WINE");
+    const char* windowsPrograms = std::getenv("KELVANE_WINE_PROGRAMS");
+    if (wine && windowsPrograms) {
+        args[0] = std::string(windowsPrograms) + "/" + name + ".exe";
+        args.insert(args.begin(), program = wine);
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);

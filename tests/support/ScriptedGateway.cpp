@@ -1,33 +1,38 @@
 #include "tests/support/ScriptedGateway.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#ifndef _WIN32
+#include <sys/select.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 
+namespace {
+
+// A program the test starts must not keep the gateway's socket.
+#ifdef _WIN32
+const int kCloseOnExec = 0;  // handles are not inherited unless made so
+#else
+const int kCloseOnExec = SOCK_CLOEXEC;
+#endif
+
+}  // namespace
+
 ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
     : m_script(std::move(script))
 {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    m_wakeRead = fds[0];
-    m_wakeWrite = fds[1];
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return;
+    SOCKET s = socket(AF_INET, SOCK_DGRAM | kCloseOnExec, 0);
+    if (s == INVALID_SOCKET) return;
     int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<uint16_t>(port));
     local.sin_addr.s_addr = inet_addr(address.c_str());
     if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         perror("scripted gateway bind");
-        close(s);
+        closesocket(s);
         return;
     }
     socklen_t length = sizeof local;
@@ -39,27 +44,26 @@ ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script sc
 
 ScriptedGateway::~ScriptedGateway()
 {
-    if (m_thread.joinable()) {
-        char b = 0;
-        (void)!write(m_wakeWrite, &b, 1);
-        m_thread.join();
-    }
-    if (m_socket >= 0) close(m_socket);
-    if (m_wakeRead >= 0) close(m_wakeRead);
-    if (m_wakeWrite >= 0) close(m_wakeWrite);
+    m_leave = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
 }
 
 void ScriptedGateway::Serve()
 {
-    for (;;) {
-        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-        if (poll(fds, 2, 1000) < 0) continue;
-        if (fds[1].revents != 0) return;
-        if ((fds[0].revents & POLLIN) == 0) continue;
+    // Waits in short steps, so that the destructor's request to leave is
+    // seen soon (select works alike on both systems; a wake-up pipe would not).
+    while (!m_leave) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(m_socket, &readable);
+        timeval step = {0, 20 * 1000};
+        if (select(static_cast<int>(m_socket) + 1, &readable, nullptr, nullptr, &step) <= 0) continue;
         Datagram d{Bytes(65536), {}};
         socklen_t fromLength = sizeof d.from;
-        ssize_t n = recvfrom(m_socket, d.bytes.data(), d.bytes.size(), 0,
-                             reinterpret_cast<sockaddr*>(&d.from), &fromLength);
+        const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()),
+                                                static_cast<int>(d.bytes.size()), 0,
+                                                reinterpret_cast<sockaddr*>(&d.from), &fromLength));
         if (n < 0) continue;
         d.bytes.resize(static_cast<size_t>(n));
         std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
@@ -99,7 +103,8 @@ size_t ScriptedGateway::CountOf(std::uint16_t service)
 
 void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
 {
-    sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    sendto(m_socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0,
+           reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
 ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)

@@ -3,8 +3,7 @@
 // each with what the test's script returns. Every wait is bounded.
 #pragma once
 
-#include <netinet/in.h>
-
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -13,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/wsock.h"
 #include "tests/support/Hex.h"
 
 struct Datagram {
@@ -30,7 +30,7 @@ public:
     ScriptedGateway(const std::string& address, int port, Script script);
     ~ScriptedGateway();
 
-    bool ok() const { return m_socket >= 0; }
+    bool ok() const { return m_socket != INVALID_SOCKET; }
     int Port() const { return m_port; }  // the bound port (port 0 asks for any free one)
     // Waits at most timeoutMs for count datagrams in all; true when they came.
     bool WaitFor(size_t count, int timeoutMs);
@@ -49,10 +49,9 @@ public:
 private:
     void Serve();
 
-    int m_socket = -1;
+    SOCKET m_socket = INVALID_SOCKET;
     int m_port = 0;
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
+    std::atomic<bool> m_leave{false};
     Script m_script;
     std::mutex m_mutex;
     std::condition_variable m_changed;

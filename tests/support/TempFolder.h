@@ -1,27 +1,34 @@
-// A fresh folder under /tmp for one test, removed with everything in it when
-// the object goes. WorkIn() makes it the working directory until then.
+// A fresh folder in the system's temporary folder (/tmp) for one test,
+// removed with everything in it when the object goes. WorkIn() makes it the
+// working directory until then.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 class TempFolder {
 public:
     TempFolder()
     {
-        char pattern[] = "/tmp/kelvane-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (made) m_path = made;
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        std::random_device random;
+        for (int attempt = 0; !error && attempt < 100 && m_path.empty(); ++attempt) {
+            const std::filesystem::path path = base / ("kelvane-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path, error)) m_path = path.string();
+        }
     }
     ~TempFolder()
     {
-        if (!m_oldCwd.empty() && chdir(m_oldCwd.c_str()) != 0) std::abort();
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+        std::error_code error;
+        if (!m_oldCwd.empty()) {
+            std::filesystem::current_path(m_oldCwd, error);
+            if (error) std::abort();
+        }
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, error);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -37,7 +44,9 @@ public:
     bool WorkIn()
     {
         m_oldCwd = std::filesystem::current_path().string();
-        return chdir(m_path.c_str()) == 0;
+        std::error_code error;
+        std::filesystem::current_path(m_path, error);
+        return !error;
     }
 
 private:
