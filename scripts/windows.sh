@@ -48,7 +48,6 @@ answers_from_elsewhere=(
   WindowModeTest.ConnectAndDisconnectReturnAtOnceAndWriteNothingToTheConsole
   WindowModeTest.TunnelFramesAreReportedAndRequestsAcknowledged
   WindowModeTest.TunnelLossIsNoticed
-  'MonitorTest.*'
 )
 # Under Wine /proc is the Linux process's, where Wine opens and closes
 # descriptors of its own.
