@@ -70,22 +70,13 @@ int ParseSeconds(const char* text, int max)
     return static_cast<int>(seconds);
 }
 
-int ParseMonitorSeconds(const char* text)
-{
-    return ParseSeconds(text, kMaxMonitorSeconds);
-}
+int ParseMonitorSeconds(const char* text) { return ParseSeconds(text, kMaxMonitorSeconds); }
 
 CBusMonitor::CBusMonitor(FILE* out) : m_out(out) {}
 
-CBusMonitor::~CBusMonitor()
-{
-    m_window.DestroyWindow();
-}
+CBusMonitor::~CBusMonitor() { m_window.DestroyWindow(); }
 
-bool CBusMonitor::Create()
-{
-    return m_window.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) != FALSE;
-}
+bool CBusMonitor::Create() { return m_window.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) != FALSE; }
 
 void CBusMonitor::Begin(CKnxClient& client, int seconds)
 {
@@ -104,10 +95,8 @@ void CBusMonitor::Begin(CKnxClient& client, int seconds)
 bool CBusMonitor::OnMessage(const MSG& msg)
 {
     bool running = true;
-    if (msg.hwnd != m_window.m_hWnd)
-        DispatchMessageA(&msg);
-    else
-        running = OnOwnMessage(msg);
+    if (msg.hwnd != m_window.m_hWnd) DispatchMessageA(&msg);
+    else running = OnOwnMessage(msg);
     running = running && Watch();
     if (!running) PrintNew();  // the disconnect report's notice is still queued
     return running;
@@ -254,8 +243,7 @@ int RunMonitor(int seconds)
     client.Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
     monitor.Begin(client, seconds);
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) && monitor.OnMessage(msg)) {
-    }
+    while (GetMessageA(&msg, nullptr, 0, 0) && monitor.OnMessage(msg)) {}
     client.DestroyWindow();
     delete g_pCurrentClient;
     g_pCurrentClient = nullptr;

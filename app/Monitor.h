@@ -65,8 +65,8 @@ private:
     FILE* m_out;
     CKnxClient* m_pClient = nullptr;
     Phase m_phase = Phase::Connecting;
-    bool m_bReconnect = false;       // an attempt after the first
-    int m_nRetrySeconds = 1;         // wait before the next attempt
+    bool m_bReconnect = false;        // an attempt after the first
+    int m_nRetrySeconds = 1;          // wait before the next attempt
     std::uint64_t m_nDeadlineMs = 0;  // end of the run on the clock; 0: none
 };
 

@@ -36,15 +36,9 @@ private:
 
 CGroupReader::CGroupReader(FILE* out, FILE* err) : m_out(out), m_err(err) {}
 
-CGroupReader::~CGroupReader()
-{
-    m_window.DestroyWindow();
-}
+CGroupReader::~CGroupReader() { m_window.DestroyWindow(); }
 
-bool CGroupReader::Create()
-{
-    return m_window.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) != FALSE;
-}
+bool CGroupReader::Create() { return m_window.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) != FALSE; }
 
 void CGroupReader::Begin(CKnxClient& client, WORD groupAddress, int seconds)
 {
@@ -61,10 +55,8 @@ void CGroupReader::Begin(CKnxClient& client, WORD groupAddress, int seconds)
 
 bool CGroupReader::OnMessage(const MSG& msg)
 {
-    if (msg.hwnd != m_window.m_hWnd)
-        DispatchMessageA(&msg);
-    else
-        OnOwnMessage(msg);
+    if (msg.hwnd != m_window.m_hWnd) DispatchMessageA(&msg);
+    else OnOwnMessage(msg);
     Watch();
     return m_phase != Phase::Over;
 }
@@ -159,7 +151,8 @@ int RunRead(const char* groupAddress, int seconds)
 {
     {
         CoutToCerr redirect;
-        if (!PrepareCommand() || !CheckGroupAddress(groupAddress) || !CheckGatewayAddress()) return READ_FAILED;
+        if (!PrepareCommand() || !CheckGroupAddress(groupAddress) || !CheckGatewayAddress())
+            return READ_FAILED;
     }
     CGroupReader reader(stdout, stderr);
     if (!reader.Create()) return READ_FAILED;
@@ -169,8 +162,7 @@ int RunRead(const char* groupAddress, int seconds)
     client.Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
     reader.Begin(client, ParseGroupAddress(groupAddress), seconds);
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) && reader.OnMessage(msg)) {
-    }
+    while (GetMessageA(&msg, nullptr, 0, 0) && reader.OnMessage(msg)) {}
     client.DestroyWindow();
     delete g_pCurrentClient;
     g_pCurrentClient = nullptr;

@@ -64,10 +64,7 @@ bool Refuse(const char* what, const char* text)
 
 }  // namespace
 
-bool IsGroupAddressText(const char* text)
-{
-    return IsThreeLevelText(text) || IsHexText(text);
-}
+bool IsGroupAddressText(const char* text) { return IsThreeLevelText(text) || IsHexText(text); }
 
 bool IsValueText(const char* text, int eisType)
 {
@@ -80,10 +77,7 @@ bool IsValueText(const char* text, int eisType)
     return !negative || number == 0;
 }
 
-bool IsGatewayAddressText(const CString& text)
-{
-    return inet_addr(text) != INADDR_NONE;
-}
+bool IsGatewayAddressText(const CString& text) { return inet_addr(text) != INADDR_NONE; }
 
 bool CheckSendOperands(const char* groupAddress, int eisType, const char* value)
 {

@@ -18,8 +18,9 @@ int main(int argc, char* argv[], char* /*envp*/[])
         DispatchCommand(argc, argv);
         return 0;
     }
-    CString usage("Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-                  "  - send GA Type Value : sende GruppenAdresse");
+    CString usage(
+        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
+        "  - send GA Type Value : sende GruppenAdresse");
     std::cout << usage << std::endl;
     return 0;
 }

@@ -15,8 +15,8 @@ int main(int argc, char* argv[])
     }
     int seconds = argc == 3 ? ParseSeconds(argv[2], kMaxReadSeconds) : kDefaultReadSeconds;
     if (argc < 2 || argc > 3 || seconds < 0) {
-        std::cerr << "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to " << kMaxReadSeconds
-                  << ", default " << kDefaultReadSeconds << ")" << std::endl;
+        std::cerr << "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to "
+                  << kMaxReadSeconds << ", default " << kDefaultReadSeconds << ")" << std::endl;
         return READ_FAILED;
     }
     return RunRead(argv[1], seconds);

@@ -21,7 +21,8 @@ namespace {
 std::atomic<long> g_allocations{0};
 }
 
-void* operator new(std::size_t size) {
+void* operator new(std::size_t size)
+{
     g_allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
@@ -29,7 +30,8 @@ void* operator new(std::size_t size) {
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-int main() {
+int main()
+{
     const int peer = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address = {};
     address.sin_family = AF_INET;

@@ -18,7 +18,8 @@ void CKnxClient::SendSearchRequest(CUdpEndpoint& endpoint, DWORD interfaceAddres
 void CKnxClient::SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort, int dataPort)
 {
     BYTE frame[kLargestOutgoingFrame];
-    endpoint.Write(frame, static_cast<DWORD>(BuildConnectRequest(frame, localAddress, controlPort, dataPort)));
+    endpoint.Write(frame,
+                   static_cast<DWORD>(BuildConnectRequest(frame, localAddress, controlPort, dataPort)));
 }
 
 void CKnxClient::SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort)

@@ -8,10 +8,7 @@ CKnxClient::CKnxClient() {}
 
 // Every running worker is told to stop first; the endpoints' own destructors
 // then wait for each, so the waits overlap instead of adding up.
-CKnxClient::~CKnxClient()
-{
-    StopRunningEndpoints();
-}
+CKnxClient::~CKnxClient() { StopRunningEndpoints(); }
 
 void CKnxClient::StopRunningEndpoints()
 {

@@ -72,8 +72,7 @@ void CKnxClient::SendGroupValue(WORD groupAddress, int eisType, int value)
     int sequenceBefore = m_nSendSequence;
     SendTunnellingRequest(m_dataEndpoint);
     bool frameWritten = m_nSendSequence != sequenceBefore;  // it advances only for a written frame
-    if (frameWritten && m_dataEndpoint.m_pOwnerWnd == nullptr)
-        PollForFrame(m_dataEndpoint, nullptr);
+    if (frameWritten && m_dataEndpoint.m_pOwnerWnd == nullptr) PollForFrame(m_dataEndpoint, nullptr);
 }
 
 void CKnxClient::Disconnect()
@@ -83,10 +82,7 @@ void CKnxClient::Disconnect()
     WaitForControlResponse();
 }
 
-void CKnxClient::WaitForControlResponse()
-{
-    PollForFrame(m_controlEndpoint, &CKnxClient::HandleResponse);
-}
+void CKnxClient::WaitForControlResponse() { PollForFrame(m_controlEndpoint, &CKnxClient::HandleResponse); }
 
 // At most 10 passes of up to 20 ms: take one queued window message, then look
 // at the endpoint; the first frame read ends the poll and goes to handler

@@ -62,10 +62,7 @@ LRESULT CKnxClient::OnTunnelData(WPARAM, LPARAM)
     return 0;
 }
 
-void CKnxClient::SearchFrameStep(int, CRecvFrame* frame)
-{
-    frame->Report();
-}
+void CKnxClient::SearchFrameStep(int, CRecvFrame* frame) { frame->Report(); }
 
 // The channel is taken before the report, so the report shows the new state.
 void CKnxClient::ControlFrameStep(int serviceType, CRecvFrame* frame)

@@ -72,12 +72,6 @@ double DecodeKnxFloat(WORD raw)
     return (mantissa * scale) * static_cast<double>(1 << exponent);
 }
 
-CString BytesToDecText(const BYTE* bytes, int count)
-{
-    return BytesToText(bytes, count, "%u ");
-}
+CString BytesToDecText(const BYTE* bytes, int count) { return BytesToText(bytes, count, "%u "); }
 
-CString BytesToHexText(const BYTE* bytes, int count)
-{
-    return BytesToText(bytes, count, "%02x ");
-}
+CString BytesToHexText(const BYTE* bytes, int count) { return BytesToText(bytes, count, "%02x "); }

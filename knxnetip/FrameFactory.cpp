@@ -18,10 +18,7 @@ int ValidBytes(const BYTE* buffer, int received)
 
 // Byte of the datagram; anything past its end reads as zero, so a short
 // frame never shows an earlier datagram's bytes.
-int ByteAt(const BYTE* buffer, int valid, int offset)
-{
-    return offset < valid ? buffer[offset] : 0;
-}
+int ByteAt(const BYTE* buffer, int valid, int offset) { return offset < valid ? buffer[offset] : 0; }
 
 int WordAt(const BYTE* buffer, int valid, int offset)
 {
@@ -31,11 +28,21 @@ int WordAt(const BYTE* buffer, int valid, int offset)
 bool IsKnownService(int code)
 {
     switch (code) {
-    case kSearchRequest: case kSearchResponse: case kDescriptionRequest:
-    case kDescriptionResponse: case kConnectRequest: case kConnectResponse:
-    case kConnStateRequest: case kConnStateResponse: case kDisconnectRequest:
-    case kDisconnectResponse: case kDeviceConfigRequest: case kDeviceConfigAck:
-    case kTunnellingRequest: case kTunnellingAck: case kRoutingIndication:
+    case kSearchRequest:
+    case kSearchResponse:
+    case kDescriptionRequest:
+    case kDescriptionResponse:
+    case kConnectRequest:
+    case kConnectResponse:
+    case kConnStateRequest:
+    case kConnStateResponse:
+    case kDisconnectRequest:
+    case kDisconnectResponse:
+    case kDeviceConfigRequest:
+    case kDeviceConfigAck:
+    case kTunnellingRequest:
+    case kTunnellingAck:
+    case kRoutingIndication:
         return true;
     default:
         return false;
@@ -45,14 +52,22 @@ bool IsKnownService(int code)
 CRecvFrame* NewFrame(int serviceType)
 {
     switch (serviceType) {
-    case kSearchResponse: return new (std::nothrow) CSearchResponse;
-    case kConnectResponse: return new (std::nothrow) CConnectResponse;
-    case kConnStateResponse: return new (std::nothrow) CConnStateResponse;
-    case kDisconnectRequest: return new (std::nothrow) CDisconnectRequest;
-    case kDisconnectResponse: return new (std::nothrow) CDisconnectResponse;
-    case kTunnellingRequest: return new (std::nothrow) CTunnelRequest;
-    case kTunnellingAck: return new (std::nothrow) CTunnelAck;
-    default: return nullptr;
+    case kSearchResponse:
+        return new (std::nothrow) CSearchResponse;
+    case kConnectResponse:
+        return new (std::nothrow) CConnectResponse;
+    case kConnStateResponse:
+        return new (std::nothrow) CConnStateResponse;
+    case kDisconnectRequest:
+        return new (std::nothrow) CDisconnectRequest;
+    case kDisconnectResponse:
+        return new (std::nothrow) CDisconnectResponse;
+    case kTunnellingRequest:
+        return new (std::nothrow) CTunnelRequest;
+    case kTunnellingAck:
+        return new (std::nothrow) CTunnelAck;
+    default:
+        return nullptr;
     }
 }
 
@@ -73,10 +88,8 @@ CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType)
     if (frame == nullptr) return nullptr;
     const int valid = ValidBytes(buffer, received);
     const DWORD length = static_cast<DWORD>(WordAt(buffer, valid, kOffTotalLength));
-    if (valid > kHeaderSize)
-        frame->SetBody(buffer + kHeaderSize, length, valid - kHeaderSize);
-    else
-        frame->SetBody(nullptr, length, 0);
+    if (valid > kHeaderSize) frame->SetBody(buffer + kHeaderSize, length, valid - kHeaderSize);
+    else frame->SetBody(nullptr, length, 0);
     return frame;
 }
 

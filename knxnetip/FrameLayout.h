@@ -92,7 +92,7 @@ constexpr int kOffControlHpai = 8;
 // Connect and disconnect responses.
 constexpr int kOffResponseChannelId = 6;
 constexpr int kOffResponseStatus = 7;
-constexpr BYTE kNoError = 0x00;           // status E_NO_ERROR
+constexpr BYTE kNoError = 0x00;  // status E_NO_ERROR
 constexpr int kOffConnectDataHpai = 8;
 constexpr int kOffConnectResponseData = 16;
 constexpr int kConnectResponseDataSize = 4;

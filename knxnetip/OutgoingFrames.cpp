@@ -118,7 +118,8 @@ int BuildDisconnectResponse(BYTE* frame, int channelId)
     return kDisconnectResponseSize;
 }
 
-int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType, int value)
+int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType,
+                           int value)
 {
     const int dataLength = PutGroupValue(frame, eisType, value);
     if (dataLength == 0) return 0;

@@ -21,7 +21,8 @@ int BuildControlRequest(BYTE* frame, int serviceType, int channelId, DWORD local
 int BuildDisconnectResponse(BYTE* frame, int channelId);
 // A group-value write to groupAddress, encoded by EIS type; 0 (and nothing
 // built) for a type that cannot be sent.
-int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType, int value);
+int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType,
+                           int value);
 // A group-value read of groupAddress (no data: the APCI byte alone).
 int BuildGroupValueRead(BYTE* frame, int channelId, int sequence, WORD groupAddress);
 int BuildTunnellingAck(BYTE* frame, int channelId, int sequence);

@@ -55,7 +55,8 @@ void CConnectResponse::Report()
     Print("channel       %d \n", FrameByte(kOffResponseChannelId));
     Print("status        %d \n", FrameByte(kOffResponseStatus));
     Print("IP address    %s \n", BytesToDecText(FrameBytes(kOffConnectDataHpai + kOffHpaiAddress), 4));
-    Print("data          %s \n\n", BytesToHexText(FrameBytes(kOffConnectResponseData), kConnectResponseDataSize));
+    Print("data          %s \n\n",
+          BytesToHexText(FrameBytes(kOffConnectResponseData), kConnectResponseDataSize));
 }
 
 // A gateway that does not know the channel (it restarted, say) answers with

@@ -13,22 +13,24 @@
 
 namespace {
 
-const DWORD kSendChunk = 1500;       // largest datagram sent
-const int kWaitMs = 200;             // longest wait of one worker pass
-const DWORD kFailedWaitPauseMs = 10; // keeps a failing wait from spinning
+const DWORD kSendChunk = 1500;        // largest datagram sent
+const int kWaitMs = 200;              // longest wait of one worker pass
+const DWORD kFailedWaitPauseMs = 10;  // keeps a failing wait from spinning
 // The pipes must hold a whole record of the largest datagram passed on; a
 // system's default may be smaller (4 KiB on Windows). 64 KiB, as a POSIX pipe.
 const DWORD kPipeSize = 64 * 1024;
 const std::uint64_t kOneRecord = std::uint64_t(1) << 32;
 
-void CloseKernelHandle(HANDLE& handle) {
+void CloseKernelHandle(HANDLE& handle)
+{
     if (handle) CloseHandle(handle);
     handle = nullptr;
 }
 
 // Reads exactly count bytes. Used only where the whole of them is in the
 // pipe or on its way (a record that its writer puts in whole).
-bool ReadExactly(HANDLE pipe, void* buffer, DWORD count) {
+bool ReadExactly(HANDLE pipe, void* buffer, DWORD count)
+{
     BYTE* into = static_cast<BYTE*>(buffer);
     while (count > 0) {
         DWORD got = 0;
@@ -41,13 +43,15 @@ bool ReadExactly(HANDLE pipe, void* buffer, DWORD count) {
 
 // Answers come from the address that requests go to; only an endpoint that
 // sends to a group (the search) takes datagrams from anyone.
-bool AcceptsOnlyFrom(DWORD destination) {
+bool AcceptsOnlyFrom(DWORD destination)
+{
     return destination != INADDR_NONE && !IN_MULTICAST(ntohl(destination));
 }
 
 }  // namespace
 
-CUdpEndpoint::CUdpEndpoint() {
+CUdpEndpoint::CUdpEndpoint()
+{
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         AfxMessageBox("CLIENT cannot initialize WinSock", MB_OK, 0);
@@ -66,7 +70,8 @@ CUdpEndpoint::CUdpEndpoint() {
     if (m_hRxPipeWrite) SetNamedPipeHandleState(m_hRxPipeWrite, &noWait, nullptr, nullptr);
 }
 
-CUdpEndpoint::~CUdpEndpoint() {
+CUdpEndpoint::~CUdpEndpoint()
+{
     EndWorker();
     if (m_bSocketsStarted) WSACleanup();
     CloseKernelHandle(m_hRxPipeWrite);
@@ -79,7 +84,8 @@ CUdpEndpoint::~CUdpEndpoint() {
     CloseKernelHandle(m_hRxReady);
 }
 
-DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
+DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort)
+{
     // Two workers must never share the pipes, and the ports below are read
     // by a running worker: the earlier one ends first.
     EndWorker();
@@ -103,7 +109,8 @@ DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort) {
     return m_hThread ? 1 : 0;
 }
 
-DWORD CUdpEndpoint::WaitRunning() {
+DWORD CUdpEndpoint::WaitRunning()
+{
     if (!m_hThread) return 0;
     WaitForSingleObject(m_hStarted, INFINITE);  // the worker sets it on every way
     return m_bRunning.load(std::memory_order_acquire) == 1 ? 1 : 0;
@@ -113,7 +120,8 @@ void CUdpEndpoint::Stop() { m_bStop.store(1, std::memory_order_release); }
 
 // The worker waits in one place only, which the wake-up ends: a signal and
 // a join, with no idle wait of up to 200 ms.
-void CUdpEndpoint::EndWorker() {
+void CUdpEndpoint::EndWorker()
+{
     if (!m_hThread) return;
     m_bStop.store(1, std::memory_order_release);
     SetEvent(m_hWake);
@@ -122,20 +130,24 @@ void CUdpEndpoint::EndWorker() {
     m_hThread = nullptr;
 }
 
-void CUdpEndpoint::SetNotify(CWnd* owner, DWORD messageId) {
+void CUdpEndpoint::SetNotify(CWnd* owner, DWORD messageId)
+{
     if (owner && owner->m_hWnd) m_pOwnerWnd = owner;
     m_nNotifyMsg = messageId;
 }
 
-void CUdpEndpoint::OnReceive() {
+void CUdpEndpoint::OnReceive()
+{
     if (m_pOwnerWnd) PostMessageA(m_pOwnerWnd->m_hWnd, m_nNotifyMsg, 0, 0);
 }
 
-DWORD CUdpEndpoint::HasData() {
+DWORD CUdpEndpoint::HasData()
+{
     return static_cast<DWORD>(m_qwRxWaiting.load(std::memory_order_acquire) & 0xFFFFFFFFu);
 }
 
-DWORD CUdpEndpoint::WaitForData(DWORD timeoutMs) {
+DWORD CUdpEndpoint::WaitForData(DWORD timeoutMs)
+{
     if (!m_hRxReady) {
         Sleep(timeoutMs);
         return 0;
@@ -144,7 +156,8 @@ DWORD CUdpEndpoint::WaitForData(DWORD timeoutMs) {
     return HasData();
 }
 
-int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
+int CUdpEndpoint::Read(BYTE* buffer, DWORD max)
+{
     if (m_qwRxWaiting.load(std::memory_order_acquire) < kOneRecord) return 0;
     DWORD length = 0;
     if (!ReadExactly(m_hRxPipeRead, &length, sizeof length)) return 0;
@@ -165,7 +178,8 @@ int CUdpEndpoint::Read(BYTE* buffer, DWORD max) {
     return static_cast<int>(taken);
 }
 
-int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
+int CUdpEndpoint::Write(const BYTE* buffer, DWORD length)
+{
     if (!m_hTxPipeWrite || length == 0) return 0;
     DWORD written = 0;
     if (!WriteFile(m_hTxPipeWrite, &length, sizeof length, &written, nullptr) || written != sizeof length)
@@ -175,7 +189,8 @@ int CUdpEndpoint::Write(const BYTE* buffer, DWORD length) {
     return static_cast<int>(written);
 }
 
-DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
+DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint)
+{
     CUdpEndpoint* self = static_cast<CUdpEndpoint*>(endpoint);
     const SOCKET s = self->OpenSocket();
     if (s == INVALID_SOCKET) {
@@ -192,7 +207,8 @@ DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint) {
     return 0;
 }
 
-SOCKET CUdpEndpoint::OpenSocket() {
+SOCKET CUdpEndpoint::OpenSocket()
+{
     const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) return INVALID_SOCKET;
 
@@ -236,13 +252,15 @@ SOCKET CUdpEndpoint::OpenSocket() {
 // receive pipe has taken the last one whole; the socket keeps what comes
 // meanwhile, and drops what it cannot keep), or the wake-up, which stands
 // for bytes to send, room in the receive pipe, and the end.
-void CUdpEndpoint::RunLoop(SOCKET s) {
+void CUdpEndpoint::RunLoop(SOCKET s)
+{
     BYTE sendBuffer[kSendChunk];
     bool leave = false, moreToSend = false;
     while (!leave) {
         const bool holding = m_dwRxRecordDone < m_dwRxRecordSize;
         const HANDLE waits[2] = {m_hWake, m_hSocketEvent};
-        const DWORD result = WSAWaitForMultipleEvents(holding ? 1 : 2, waits, FALSE, moreToSend ? 0 : kWaitMs, FALSE);
+        const DWORD result =
+            WSAWaitForMultipleEvents(holding ? 1 : 2, waits, FALSE, moreToSend ? 0 : kWaitMs, FALSE);
         if (result == WSA_WAIT_FAILED) Sleep(kFailedWaitPauseMs);
         if (holding) {
             PassOnRecord();
@@ -258,7 +276,8 @@ void CUdpEndpoint::RunLoop(SOCKET s) {
     }
 }
 
-void CUdpEndpoint::ReceiveOne(SOCKET s) {
+void CUdpEndpoint::ReceiveOne(SOCKET s)
+{
     sockaddr_in from = {};
     socklen_t fromLength = sizeof from;
     BYTE* payload = m_rxRecord + kRecordHeader;
@@ -278,7 +297,8 @@ void CUdpEndpoint::ReceiveOne(SOCKET s) {
 // waiting; when it does not take all, the owner's next Read wakes the worker.
 // Once it is all in, the owner may read it and is told. A record the pipe
 // refuses (its reader is gone) is dropped.
-void CUdpEndpoint::PassOnRecord() {
+void CUdpEndpoint::PassOnRecord()
+{
     for (int attempt = 0; attempt < 2 && m_dwRxRecordDone < m_dwRxRecordSize; ++attempt) {
         // Asked before the second attempt: a Read in between then wakes us.
         if (attempt == 1) m_bWantRoom.store(1);
@@ -298,7 +318,8 @@ void CUdpEndpoint::PassOnRecord() {
 
 // One pass sends at most one chunk of at most 1500 bytes of the current
 // record. true when more waits to be sent.
-bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer) {
+bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer)
+{
     DWORD waiting = 0;
     if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return false;
     if (m_dwTxLeft == 0 && !ReadExactly(m_hTxPipeRead, &m_dwTxLeft, sizeof m_dwTxLeft)) return false;
@@ -310,8 +331,9 @@ bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = inet_addr(m_strDstIpAddr);
     to.sin_port = htons(static_cast<std::uint16_t>(m_nDstPort));
-    const int sent = static_cast<int>(sendto(s, reinterpret_cast<const char*>(buffer), static_cast<int>(taken), 0,
-                                             reinterpret_cast<sockaddr*>(&to), sizeof to));
+    const int sent =
+        static_cast<int>(sendto(s, reinterpret_cast<const char*>(buffer), static_cast<int>(taken), 0,
+                                reinterpret_cast<sockaddr*>(&to), sizeof to));
     if (sent == SOCKET_ERROR) {
         // The datagram is dropped, not sent again; the worker goes on.
         const int code = WSAGetLastError();
@@ -319,5 +341,6 @@ bool CUdpEndpoint::SendOne(SOCKET s, BYTE* buffer) {
         printf("+   IP %s:%d\n", static_cast<LPCTSTR>(m_strDstIpAddr), m_nDstPort);
         printf("+   send %d/%d bytes\n", static_cast<int>(taken), sent);
     }
-    return m_dwTxLeft > 0 || (PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0);
+    return m_dwTxLeft > 0 ||
+           (PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0);
 }

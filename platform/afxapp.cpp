@@ -37,10 +37,7 @@ CString ModuleBaseName()
 
 }  // namespace
 
-CWinApp::CWinApp(LPCTSTR appName) : m_strAppName(appName)
-{
-    g_pCurrentApp = this;
-}
+CWinApp::CWinApp(LPCTSTR appName) : m_strAppName(appName) { g_pCurrentApp = this; }
 
 CWinApp::~CWinApp()
 {
@@ -69,7 +66,8 @@ BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty()) g_pCurrentApp->m_strAppName = ModuleBaseName();
+    if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty())
+        g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 

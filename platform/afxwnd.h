@@ -57,8 +57,8 @@ public:
     // returning. Class, style, geometry and parent are ignored: every window
     // is an invisible message window. FALSE when a window already exists, or
     // when WM_CREATE gives -1 (the window is destroyed again).
-    BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y,
-                  int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
+    BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y, int width,
+                  int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
 
     // Delivers WM_DESTROY through the message map, then removes the window:
     // its timers stop, messages still queued for it are dropped, later posts
@@ -102,8 +102,8 @@ struct AFX_MSGMAP {
 };
 
 // Inside a class derived from CWnd; leaves the access at protected.
-#define DECLARE_MESSAGE_MAP()                      \
-protected:                                         \
+#define DECLARE_MESSAGE_MAP()                     \
+protected:                                        \
     static const AFX_MSGMAP* GetThisMessageMap(); \
     const AFX_MSGMAP* GetMessageMap() const override;
 
@@ -116,20 +116,38 @@ protected:                                         \
         using ThisClass [[maybe_unused]] = theClass;                                  \
         using TheBaseClass = baseClass;                                               \
         static const AFX_MSGMAP_ENTRY entries[] = {
-#define END_MESSAGE_MAP()                                                           \
-            {0, nullptr}};                                                          \
-        static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries}; \
-        return &map;                                                                \
+#define END_MESSAGE_MAP()                                                      \
+    {                                                                          \
+        0, nullptr                                                             \
+    }                                                                          \
+    }                                                                          \
+    ;                                                                          \
+    static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries}; \
+    return &map;                                                               \
     }
 
-#define AFX_THUNK(body) [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { \
-    ThisClass* self = static_cast<ThisClass*>(w); (void)self; (void)wp; (void)lp; body; }
+#define AFX_THUNK(body)                               \
+    [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {    \
+        ThisClass* self = static_cast<ThisClass*>(w); \
+        (void)self;                                   \
+        (void)wp;                                     \
+        (void)lp;                                     \
+        body;                                         \
+    }
 // void OnTimer(UINT timerId)
-#define ON_WM_TIMER() {WM_TIMER, AFX_THUNK(self->OnTimer(static_cast<UINT>(wp)); return 0)},
+#define ON_WM_TIMER()                                                       \
+    {                                                                       \
+        WM_TIMER, AFX_THUNK(self->OnTimer(static_cast<UINT>(wp)); return 0) \
+    }                                                                       \
+    ,
 // int OnCreate(LPCREATESTRUCT): 0 to go on, -1 to refuse the window
 #define ON_WM_CREATE() {WM_CREATE, AFX_THUNK(return self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lp)))},
 // void OnDestroy()
-#define ON_WM_DESTROY() {WM_DESTROY, AFX_THUNK(self->OnDestroy(); return 0)},
+#define ON_WM_DESTROY()                                    \
+    {                                                      \
+        WM_DESTROY, AFX_THUNK(self->OnDestroy(); return 0) \
+    }                                                      \
+    ,
 // LRESULT memberFxn(WPARAM, LPARAM); memberFxn is the bare member name
 #define ON_MESSAGE(message, memberFxn) {message, AFX_THUNK(return self->memberFxn(wp, lp))},
 

@@ -12,9 +12,9 @@ struct KernelObject {
     // A pipe end; for an event or a thread an eventfd that is readable while
     // the event is set or once the thread has ended.
     int fd = -1;
-    bool noWait = false;       // pipe end in PIPE_NOWAIT mode
-    bool manualReset = true;   // event
-    int socket = -1;           // event tied to a socket by WSAEventSelect
+    bool noWait = false;      // pipe end in PIPE_NOWAIT mode
+    bool manualReset = true;  // event
+    int socket = -1;          // event tied to a socket by WSAEventSelect
     // Bumped (release) before each signal and read (acquire) by a wait that
     // sees it, so that what the signaller did before is visible to the
     // waiter (a descriptor alone carries no such ordering for the compiler
@@ -23,7 +23,8 @@ struct KernelObject {
     std::thread thread;
 };
 
-inline KernelObject* AsKernelObject(void* handle, KernelObject::Kind kind) {
+inline KernelObject* AsKernelObject(void* handle, KernelObject::Kind kind)
+{
     KernelObject* object = static_cast<KernelObject*>(handle);
     return object && object->kind == kind ? object : nullptr;
 }

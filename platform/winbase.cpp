@@ -28,7 +28,8 @@ const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 std::atomic<DWORD> g_nextThreadId{1};
 
-KernelObject* NewObject(KernelObject::Kind kind, int fd) {
+KernelObject* NewObject(KernelObject::Kind kind, int fd)
+{
     KernelObject* object = new (std::nothrow) KernelObject;
     if (!object) {
         close(fd);
@@ -39,22 +40,24 @@ KernelObject* NewObject(KernelObject::Kind kind, int fd) {
     return object;
 }
 
-void Signal(KernelObject* object) {
+void Signal(KernelObject* object)
+{
     object->signals.fetch_add(1, std::memory_order_release);
     const std::uint64_t one = 1;
-    while (write(object->fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (write(object->fd, &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 }  // namespace
 
-int WaitDescriptor(void* handle) {
+int WaitDescriptor(void* handle)
+{
     KernelObject* object = static_cast<KernelObject*>(handle);
     if (!object || object->kind == KernelObject::kPipe) return -1;
     return object->socket >= 0 ? object->socket : object->fd;
 }
 
-bool TakeSignal(void* handle) {
+bool TakeSignal(void* handle)
+{
     KernelObject* object = static_cast<KernelObject*>(handle);
     object->signals.load(std::memory_order_acquire);
     if (object->kind != KernelObject::kEvent || object->manualReset || object->socket >= 0) return true;
@@ -62,7 +65,8 @@ bool TakeSignal(void* handle) {
     return read(object->fd, &count, sizeof count) == sizeof count;
 }
 
-BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD) {
+BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD)
+{
     (void)kSigpipeIgnored;
     *readPipe = *writePipe = nullptr;
     int fds[2];
@@ -80,7 +84,8 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWOR
 }
 
 BOOL PeekNamedPipe(HANDLE pipe, LPVOID, DWORD, LPDWORD bytesRead, LPDWORD totalBytesAvail,
-                   LPDWORD bytesLeftThisMessage) {
+                   LPDWORD bytesLeftThisMessage)
+{
     KernelObject* end = AsKernelObject(pipe, KernelObject::kPipe);
     int waiting = 0;
     if (!end || ioctl(end->fd, FIONREAD, &waiting) != 0 || waiting < 0) return FALSE;
@@ -90,7 +95,8 @@ BOOL PeekNamedPipe(HANDLE pipe, LPVOID, DWORD, LPDWORD bytesRead, LPDWORD totalB
     return TRUE;
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID) {
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID)
+{
     if (bytesRead) *bytesRead = 0;
     KernelObject* end = AsKernelObject(file, KernelObject::kPipe);
     if (!end) return FALSE;
@@ -103,7 +109,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOI
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID) {
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID)
+{
     if (bytesWritten) *bytesWritten = 0;
     KernelObject* end = AsKernelObject(file, KernelObject::kPipe);
     if (!end) return FALSE;
@@ -120,7 +127,8 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWrit
     return TRUE;
 }
 
-BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD) {
+BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD)
+{
     KernelObject* end = AsKernelObject(pipe, KernelObject::kPipe);
     const int flags = end ? fcntl(end->fd, F_GETFL) : -1;
     if (!mode || flags < 0) return FALSE;
@@ -129,7 +137,8 @@ BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD) {
 }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
-                    LPDWORD threadId) {
+                    LPDWORD threadId)
+{
     const int ended = eventfd(0, EFD_CLOEXEC);
     KernelObject* object = ended >= 0 ? NewObject(KernelObject::kThread, ended) : nullptr;
     if (!object) return nullptr;
@@ -147,37 +156,41 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     return object;
 }
 
-HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR) {
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR)
+{
     const int fd = eventfd(initialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
     KernelObject* object = fd >= 0 ? NewObject(KernelObject::kEvent, fd) : nullptr;
     if (object) object->manualReset = manualReset != FALSE;
     return object;
 }
 
-BOOL SetEvent(HANDLE event) {
+BOOL SetEvent(HANDLE event)
+{
     KernelObject* object = AsKernelObject(event, KernelObject::kEvent);
     if (!object) return FALSE;
     Signal(object);
     return TRUE;
 }
 
-BOOL ResetEvent(HANDLE event) {
+BOOL ResetEvent(HANDLE event)
+{
     KernelObject* object = AsKernelObject(event, KernelObject::kEvent);
     if (!object) return FALSE;
     std::uint64_t count;
-    while (read(object->fd, &count, sizeof count) < 0 && errno == EINTR) {
-    }
+    while (read(object->fd, &count, sizeof count) < 0 && errno == EINTR) {}
     return TRUE;
 }
 
-DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
+{
     if (WaitDescriptor(object) < 0) return WAIT_FAILED;
     const DWORD result = WSAWaitForMultipleEvents(1, &object, FALSE, milliseconds, FALSE);
     return result == WSA_WAIT_EVENT_0 ? WAIT_OBJECT_0 : result;
 }
 
 // The product closes a thread's handle only once the thread has ended.
-BOOL CloseHandle(HANDLE handle) {
+BOOL CloseHandle(HANDLE handle)
+{
     KernelObject* object = static_cast<KernelObject*>(handle);
     if (!object) return FALSE;
     if (object->thread.joinable()) object->thread.join();
@@ -186,6 +199,4 @@ BOOL CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-void Sleep(DWORD milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

@@ -27,8 +27,8 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attri
 // Bytes waiting in a pipe's read end, without removing any. Only the count
 // in *totalBytesAvail is supported; buffer must be null and size 0. FALSE
 // when the handle is no pipe end or the system cannot say.
-BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead,
-                   LPDWORD totalBytesAvail, LPDWORD bytesLeftThisMessage);
+BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead, LPDWORD totalBytesAvail,
+                   LPDWORD bytesLeftThisMessage);
 
 // One read from a pipe end: blocks until at least one byte waits, then takes
 // up to toRead. FALSE (and 0 read) on failure or when every writer is gone.
@@ -56,8 +56,8 @@ BOOL CloseHandle(HANDLE object);
 // Starts start(parameter) on a new thread at once. Attributes, stack size
 // and flags must be null/0. Returns the thread's handle (id in *threadId
 // when given), or null when no thread could be made.
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize,
-                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, LPDWORD threadId);
 
 // An event that any thread may set and wait for. Attributes and name must be
 // null. A manual-reset event stays set until ResetEvent; an auto-reset one is

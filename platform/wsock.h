@@ -30,7 +30,8 @@ typedef int SOCKET;
 #define SOCKET_ERROR (-1)
 
 #ifndef MAKEWORD
-#define MAKEWORD(low, high) (static_cast<WORD>((static_cast<BYTE>(low)) | (static_cast<WORD>(static_cast<BYTE>(high)) << 8)))
+#define MAKEWORD(low, high) \
+    (static_cast<WORD>((static_cast<BYTE>(low)) | (static_cast<WORD>(static_cast<BYTE>(high)) << 8)))
 #endif
 
 struct WSAData {

@@ -11,10 +11,7 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, sock
     return ::recvfrom(s, buffer, length, flags, from, fromLength);
 }
 
-int bind(SOCKET s, const sockaddr* address, socklen_t length)
-{
-    return ::bind(s, address, length);
-}
+int bind(SOCKET s, const sockaddr* address, socklen_t length) { return ::bind(s, address, length); }
 
 int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length)
 {

@@ -55,14 +55,24 @@ TEST_F(CliTest, DispatcherLines)
     const Case cases[] = {
         {"NoFileSearch", nullptr, {"search"}, "Error: File 'Kelvane.ini' not found\n"},
         {"NoFileSend", nullptr, {"send", "1/2/3", "EIS1", "1"}, "Error: File 'Kelvane.ini' not found\n"},
-        {"NoLocal", "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
-        {"NoConfigSection", "MY-OWN-IP-ADDRESS=127.0.0.1\n", {"send", "1/2/3", "EIS1", "1"},
+        {"NoLocal",
+         "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n",
+         {"search"},
          "Error: Invalid 'My-Own-IP-Address'\n"},
-        {"NoGateway", "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
+        {"NoConfigSection",
+         "MY-OWN-IP-ADDRESS=127.0.0.1\n",
+         {"send", "1/2/3", "EIS1", "1"},
+         "Error: Invalid 'My-Own-IP-Address'\n"},
+        {"NoGateway",
+         "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n",
+         {"search"},
+         "Error: Invalid 'GateWay-IP-Address'\n"},
         {"TooFewOperands", kComplete, {"send", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n"},
         {"TooFewOperandsUpperCase", kComplete, {"SEND"}, "nicht gen\x81gend Parameter\n"},
-        {"TooFewOperandsMixedCase", "[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\n",
-         {"sEnD", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
+        {"TooFewOperandsMixedCase",
+         "[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\n",
+         {"sEnD", "1/2/3"},
+         "nicht gen\x81gend Parameter\n"},
         {"OtherWord", kComplete, {"help"}, ""},
         {"RefusedValue", kComplete, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
     };
@@ -78,8 +88,9 @@ TEST_F(CliTest, DispatcherLines)
 
 TEST_F(CliTest, BannerFromLevelOne)
 {
-    RunResult r = Run("[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\nDEBUG-LEVEL=1\r\n",
-                      {"Help"});
+    RunResult r =
+        Run("[CONFIG]\r\nMY-OWN-IP-ADDRESS=127.0.0.1\r\nGATEWAY-IP-ADDRESS=127.0.0.2\r\nDEBUG-LEVEL=1\r\n",
+            {"Help"});
     const std::regex banner(
         "Kelvane Version v03\nbuild [A-Z][a-z][a-z] [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\n\n");
     EXPECT_TRUE(std::regex_match(r.out, banner)) << r.out;

@@ -50,10 +50,15 @@ TEST(DispatchTest, CommandWordsAndSendOperands)
         int value;
     };
     const Case cases[] = {
-        {{"search"}, K::kSearch, 0, 0, 0}, {{"sEaRcH", "1/2/3"}, K::kSearch, 0, 0, 0},
-        {{"help"}, K::kNone, 0, 0, 0}, {{"searchx"}, K::kNone, 0, 0, 0}, {{"sendx", "1/2/3", "EIS1", "1"}, K::kNone, 0, 0, 0},
-        {{" send", "1/2/3", "EIS1", "1"}, K::kNone, 0, 0, 0}, {{""}, K::kNone, 0, 0, 0},
-        {{"send", "1/2/3", "EIS1"}, K::kTooFewOperands, 0, 0, 0}, {{"SEND"}, K::kTooFewOperands, 0, 0, 0},
+        {{"search"}, K::kSearch, 0, 0, 0},
+        {{"sEaRcH", "1/2/3"}, K::kSearch, 0, 0, 0},
+        {{"help"}, K::kNone, 0, 0, 0},
+        {{"searchx"}, K::kNone, 0, 0, 0},
+        {{"sendx", "1/2/3", "EIS1", "1"}, K::kNone, 0, 0, 0},
+        {{" send", "1/2/3", "EIS1", "1"}, K::kNone, 0, 0, 0},
+        {{""}, K::kNone, 0, 0, 0},
+        {{"send", "1/2/3", "EIS1"}, K::kTooFewOperands, 0, 0, 0},
+        {{"SEND"}, K::kTooFewOperands, 0, 0, 0},
         {{"send", "1/2/3", "EIS1", "1", "extra"}, K::kSend, 0x0A03, 1, 1},
         {{"SEND", "31/7/255", "eis6", "255"}, K::kSend, 0xFFFF, 6, 255},
         {{"sEnD", "#0A03", "Eis6", "+5"}, K::kSend, 0x0A03, 6, 5},

@@ -34,7 +34,8 @@ ScriptedGateway::Script Scripted(Behaviour& b)
         switch (ServiceType(request)) {
         case 0x0205:
             if (b.connectStatus < 0) return {};
-            return {ConnectResponse(b.connectStatus == 0 ? 4 : 0, static_cast<std::uint8_t>(b.connectStatus))};
+            return {
+                ConnectResponse(b.connectStatus == 0 ? 4 : 0, static_cast<std::uint8_t>(b.connectStatus))};
         case 0x0207:
             if (b.heartbeatStatus < 0) return {};
             return {ConnStateResponse(4, static_cast<std::uint8_t>(b.heartbeatStatus))};
@@ -79,7 +80,8 @@ protected:
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         do {
             MSG msg;
-            while (!m_ended && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) m_ended = !m_monitor->OnMessage(msg);
+            while (!m_ended && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                m_ended = !m_monitor->OnMessage(msg);
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         } while (!m_ended && std::chrono::steady_clock::now() < deadline);
@@ -128,11 +130,25 @@ const char kConnectReport[] =
 
 TEST(MonitorSeconds, WholeNumbersFromOneToAYear)
 {
-    struct Case { const char* text; int seconds; };
+    struct Case {
+        const char* text;
+        int seconds;
+    };
     const Case cases[] = {
-        {"1", 1}, {"60", 60}, {"31536000", 31536000}, {"4294968", 4294968},
-        {"0", -1}, {"31536001", -1}, {"99999999999999999999", -1}, {"-1", -1}, {"+5", -1},
-        {" 5", -1}, {"5s", -1}, {"abc", -1}, {"", -1}, {"1.5", -1},
+        {"1", 1},
+        {"60", 60},
+        {"31536000", 31536000},
+        {"4294968", 4294968},
+        {"0", -1},
+        {"31536001", -1},
+        {"99999999999999999999", -1},
+        {"-1", -1},
+        {"+5", -1},
+        {" 5", -1},
+        {"5s", -1},
+        {"abc", -1},
+        {"", -1},
+        {"1.5", -1},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseMonitorSeconds(c.text), c.seconds) << '"' << c.text << '"';
 }
@@ -166,7 +182,8 @@ TEST_F(MonitorTest, ReconnectsWithBackOff)
     ScriptedGateway gateway("127.0.0.72", 3671, Scripted(b));
     ASSERT_TRUE(gateway.ok());
     Begin("127.0.0.72", 0);
-    EXPECT_EQ(WaitForOutput(), "\nconnection failed:\n\nconnect failed: refused with status 36; next try in 1 s\n");
+    EXPECT_EQ(WaitForOutput(),
+              "\nconnection failed:\n\nconnect failed: refused with status 36; next try in 1 s\n");
     std::uint64_t wait = 1;
     size_t attempts = 1;
     for (int next : {2, 4, 8, 16, 30, 30}) {
@@ -174,7 +191,8 @@ TEST_F(MonitorTest, ReconnectsWithBackOff)
         EXPECT_EQ(gateway.CountOf(0x0205), attempts) << "none before " << wait << " s";
         MoveClock(1);
         ++attempts;
-        EXPECT_EQ(WaitForOutput(), "reconnect failed: refused with status 36; next try in " + std::to_string(next) + " s\n");
+        EXPECT_EQ(WaitForOutput(),
+                  "reconnect failed: refused with status 36; next try in " + std::to_string(next) + " s\n");
         EXPECT_EQ(gateway.CountOf(0x0205), attempts);
         wait = static_cast<std::uint64_t>(next);
     }

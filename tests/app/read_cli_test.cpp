@@ -13,7 +13,8 @@ namespace {
 
 std::string Config(const char* gateway)
 {
-    return std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=") + gateway + "\nDEBUG-LEVEL=2\n";
+    return std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=") + gateway +
+           "\nDEBUG-LEVEL=2\n";
 }
 
 // The gateway answers the read with the confirmation of the read, a response
@@ -23,8 +24,7 @@ ScriptedGateway::Script Answering()
     return [](const Bytes& request) -> std::vector<Bytes> {
         if (ServiceType(request) != 0x0420) return ScriptedGateway::Polite(3)(request);
         const std::string head = "06 10 04 20 00 15 04 03 ";
-        return {TunnellingAck(3, request[8]),
-                ParseHex(head + "00 00 2E 00 BC E0 00 00 0A 03 01 00 00"),
+        return {TunnellingAck(3, request[8]), ParseHex(head + "00 00 2E 00 BC E0 00 00 0A 03 01 00 00"),
                 ParseHex(head + "01 00 29 00 BC E0 11 05 0A 04 01 00 41"),
                 ParseHex(head + "02 00 29 00 BC E0 11 05 0A 03 01 00 81"),
                 ParseHex("06 10 04 20 00 17 04 03 03 00 29 00 BC E0 11 06 0A 03 03 00 40 0C 33")};
@@ -65,7 +65,8 @@ TEST(ReadCliTest, EachFailureInOneLineOnStderr)
     ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
     ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
     ASSERT_TRUE(refusing.ok() && silent.ok() && polite.ok());
-    const char* usage = "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
+    const char* usage =
+        "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
     struct Case {
         const char* file;
         std::vector<std::string> args;

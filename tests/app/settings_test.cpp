@@ -35,27 +35,33 @@ const std::string kLocal = "MY-OWN-IP-ADDRESS=192.168.1.20\n";
 const std::string kLongValue(492, 'a');  // key (19) + value = one 511-character piece
 
 const ConfigCase kCases[] = {
-    {"AllThreeKeys", "[CONFIG]\n" + kLocal + "GATEWAY-IP-ADDRESS=192.168.1.10\nDEBUG-LEVEL=2\n",
+    {"AllThreeKeys",
+     "[CONFIG]\n" + kLocal + "GATEWAY-IP-ADDRESS=192.168.1.10\nDEBUG-LEVEL=2\n",
      {"192.168.1.20", "192.168.1.10", 2}},
     {"LowerCaseHeaderOpensNothing", "[config]\n" + kLocal, {"", "", 0}},
     {"LongerHeaderOpensNothing", "[CONFIGURE]\n" + kLocal, {"", "", 0}},  // all 8 characters compared
     {"HeaderWithCommentOpens", "[CONFIG] ; the client\n" + kLocal, {"192.168.1.20", "", 0}},
     {"KeyBeforeFirstHeader", kLocal + "[CONFIG]\n", {"", "", 0}},
     {"KeyAfterOtherHeader", "[CONFIG]\n[OTHER]\n" + kLocal, {"", "", 0}},
-    {"SeveralConfigSectionsCount", "[CONFIG]\n" + kLocal + "[OTHER]\nDEBUG-LEVEL=5\n[CONFIG]\nDEBUG-LEVEL=1\n",
+    {"SeveralConfigSectionsCount",
+     "[CONFIG]\n" + kLocal + "[OTHER]\nDEBUG-LEVEL=5\n[CONFIG]\nDEBUG-LEVEL=1\n",
      {"192.168.1.20", "", 1}},
     {"KeyCaseDoesNotMatter", "[CONFIG]\nmy-own-ip-address=192.168.1.20\n", {"192.168.1.20", "", 0}},
     {"BlankBeforeEqualsStaysInKey", "[CONFIG]\nMY-OWN-IP-ADDRESS = 192.168.1.20\n", {"", "", 0}},
     {"BlanksAfterEqualsSkipped", "[CONFIG]\nMY-OWN-IP-ADDRESS= \t192.168.1.20\n", {"192.168.1.20", "", 0}},
     {"BlanksBeforeKey", "[CONFIG]\n  MY-OWN-IP-ADDRESS=192.168.1.20\n", {"", "", 0}},
-    {"ValueCaseKeptAndRestOfLineIgnored", "[CONFIG]\nGATEWAY-IP-ADDRESS=GW.Local ; comment\n",
+    {"ValueCaseKeptAndRestOfLineIgnored",
+     "[CONFIG]\nGATEWAY-IP-ADDRESS=GW.Local ; comment\n",
      {"", "GW.Local", 0}},
     {"LevelWithComment", "[CONFIG]\nDEBUG-LEVEL=2 ; verbose\n", {"", "", 2}},
     {"LevelNotANumber", "[CONFIG]\nDEBUG-LEVEL=5\nDEBUG-LEVEL=abc\n", {"", "", 0}},
     {"LevelNegative", "[CONFIG]\nDEBUG-LEVEL=-1\n", {"", "", -1}},
-    {"EmptyValueKeepsEarlier", "[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n",
+    {"EmptyValueKeepsEarlier",
+     "[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n",
      {"", "10.0.0.1", 0}},
-    {"LastOneWins", "[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=10.0.0.2\n", {"", "10.0.0.2", 0}},
+    {"LastOneWins",
+     "[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=10.0.0.2\n",
+     {"", "10.0.0.2", 0}},
     {"CommentLine", "[CONFIG]\n;GATEWAY-IP-ADDRESS=10.0.0.1\n", {"", "", 0}},
     {"BlanksBeforeSemicolonIsNoComment", "[CONFIG]\n  ;x=1\nDEBUG-LEVEL=3\n", {"", "", 3}},
     {"IndentedHeaderIsNoHeader", "[CONFIG]\n [OTHER]\nDEBUG-LEVEL=3\n", {"", "", 3}},
@@ -68,7 +74,8 @@ const ConfigCase kCases[] = {
     // A 600-character line is read as pieces of 511 and 89 characters, and
     // the second piece counts as a line of its own.
     {"LongLineSecondPieceParsed",
-     "[CONFIG]\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", {"", "", 9}},
+     "[CONFIG]\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n",
+     {"", "", 9}},
     {"ValueCutAtPieceEnd", "[CONFIG]\nGATEWAY-IP-ADDRESS=" + kLongValue + "bbb\n", {"", kLongValue, 0}},
     {"CrLfCountsAsOneCharacterInPiece",
      "[CONFIG]\nGATEWAY-IP-ADDRESS=" + std::string(491, 'a') + "\r\nDEBUG-LEVEL=6\r\n",
@@ -77,7 +84,10 @@ const ConfigCase kCases[] = {
     // Windows editors put a UTF-8 byte-order mark first; the header still counts.
     {"ByteOrderMark", "\xEF\xBB\xBF[CONFIG]\n" + kLocal, {"192.168.1.20", "", 0}},
     {"ByteOrderMarkOnly", "\xEF\xBB\xBF", {"", "", 0}},
-    {"MarkNotFirstIsKept", "[CONFIG]\n\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", {"", "", 0}},
+    {"MarkNotFirstIsKept",
+     "[CONFIG]\n\xEF\xBB\xBF"
+     "DEBUG-LEVEL=3\n",
+     {"", "", 0}},
 };
 
 }  // namespace

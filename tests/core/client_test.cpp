@@ -116,7 +116,10 @@ TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
             control.sin_addr.s_addr = inet_addr(kLocal);
             control.sin_port = htons(static_cast<std::uint16_t>(request[12] << 8 | request[13]));
             stranger.SendTo(ConnectResponse(0x63, 0), control);
-            return {ParseHex("47 45 54 20 2F"), {}, ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57"), {},
+            return {ParseHex("47 45 54 20 2F"),
+                    {},
+                    ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57"),
+                    {},
                     ConnectResponse(0x2A, 0)};
         }
         return ScriptedGateway::Polite(0x2A)(request);
@@ -158,10 +161,17 @@ TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
 // next request whose sequence skipped a number.
 TEST(ClientTest, TunnellingRequestTraceAndCounter)
 {
-    struct Case { int eisType; int level; const char* console; int sequenceAfter; };
+    struct Case {
+        int eisType;
+        int level;
+        const char* console;
+        int sequenceAfter;
+    };
     const Case cases[] = {
-        {1, 1, "", 1}, {6, 2, "SendGA ch=5 seq=1 value=200\n", 1},
-        {5, 2, "EIS-Type not supported\n", 0}, {0, 0, "EIS-Type not supported\n", 0},
+        {1, 1, "", 1},
+        {6, 2, "SendGA ch=5 seq=1 value=200\n", 1},
+        {5, 2, "EIS-Type not supported\n", 0},
+        {0, 0, "EIS-Type not supported\n", 0},
     };
     for (const Case& c : cases) {
         CKnxClient client;

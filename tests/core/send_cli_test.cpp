@@ -20,8 +20,10 @@ std::string ConfigAtLevel(int level)
 
 TEST(SendCliTest, LinesByVerbosityLevel)
 {
-    const std::string banner = "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
-    const std::string addresses = "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
+    const std::string banner =
+        "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
+    const std::string addresses =
+        "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
     struct Case {
         int level;
         std::string pattern;

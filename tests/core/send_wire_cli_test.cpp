@@ -15,8 +15,8 @@ RunResult Send(const char* local, const char* gateway, std::vector<std::string> 
 {
     TempFolder folder;
     if (!folder.Ok()) return RunResult();
-    folder.Write("Kelvane.ini", std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=") + local + "\nGATEWAY-IP-ADDRESS=" +
-                                    gateway + "\nDEBUG-LEVEL=0\n");
+    folder.Write("Kelvane.ini", std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=") + local +
+                                    "\nGATEWAY-IP-ADDRESS=" + gateway + "\nDEBUG-LEVEL=0\n");
     return RunProgram(folder.Path(), args);
 }
 
@@ -43,8 +43,8 @@ TEST(SendWireCliTest, ConnectWriteDisconnectByteForByte)
     // Each request names the endpoint it leaves from: control, data, control.
     const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
     EXPECT_NE(control, data);
-    EXPECT_EQ(HexOf(got[0].bytes),
-              "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control + " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
+    EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control + " 08 01 7F 00 00 01 " +
+                                       data + " 04 04 02 00");
     EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
     EXPECT_EQ(HexOf(got[2].bytes), "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control);
     EXPECT_EQ(PortBytes(got[2]), control);

@@ -44,7 +44,7 @@ Bytes TunnellingRequest(std::uint8_t channel, std::uint8_t sequence, std::uint8_
 {
     // L_Data.ind from 1.1.5 to 1/2/3, one data byte in the APCI.
     return {0x06, 0x10, 0x04, 0x20, 0x00, 0x15, 0x04, channel, sequence, 0x00, 0x29,
-            0x00, 0xBC, 0xE0, 0x11, 0x05, 0x0A, 0x03, 0x01, 0x00, apci};
+            0x00, 0xBC, 0xE0, 0x11, 0x05, 0x0A, 0x03, 0x01,    0x00,     apci};
 }
 
 class WindowModeTest : public testing::Test {
@@ -82,10 +82,7 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return m_client->m_nChannelId != 1; }));
     }
 
-    void MoveClock(int ms)
-    {
-        g_testNowMs += static_cast<std::uint64_t>(ms);
-    }
+    void MoveClock(int ms) { g_testNowMs += static_cast<std::uint64_t>(ms); }
 
     std::unique_ptr<CKnxClient> m_client;
     CWnd m_output;
@@ -151,11 +148,16 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         {"an acknowledgement alone", {TunnellingAck(5, 3)}, {}, "", 4},
         {"three datagrams waiting together",
          {TunnellingRequest(5, 7, 0x81), TunnellingAck(5, 0), TunnellingRequest(5, 8, 0x80)},
-         {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"}, line + "1\n" + line + "0\n", 8},
+         {"06 10 04 21 00 0A 04 05 07 00", "06 10 04 21 00 0A 04 05 08 00"},
+         line + "1\n" + line + "0\n",
+         8},
     };
     // Our acknowledgement of 8 was lost, so the gateway repeats it.
-    cases.push_back({"a repeat of the last one taken", {TunnellingRequest(5, 8, 0x81)},
-                     {"06 10 04 21 00 0A 04 05 08 00"}, "", 8});
+    cases.push_back({"a repeat of the last one taken",
+                     {TunnellingRequest(5, 8, 0x81)},
+                     {"06 10 04 21 00 0A 04 05 08 00"},
+                     "",
+                     8});
     cases.push_back({"a request on another channel", {TunnellingRequest(6, 9, 0x81)}, {}, "", 8});
     // 40 requests, each after a datagram that starts no frame.
     Case burst{"each request after a datagram that is no frame", {}, {}, "", 49};
@@ -174,8 +176,11 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         large.back()[4] = 0x05, large.back()[5] = 0x78;
         large.back().resize(1400, 0xAA);
     }
-    cases.push_back({"requests of 1400 bytes", large, {"06 10 04 21 00 0A 04 05 32 00", "06 10 04 21 00 0A 04 05 33 00"},
-                     line + "0\n" + line + "0\n", 51});
+    cases.push_back({"requests of 1400 bytes",
+                     large,
+                     {"06 10 04 21 00 0A 04 05 32 00", "06 10 04 21 00 0A 04 05 33 00"},
+                     line + "0\n" + line + "0\n",
+                     51});
     cases.push_back({"a request from another host", {TunnellingRequest(5, 62, 0x81)}, {}, "", 51, true});
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     ScriptedGateway stranger("127.0.0.36", 3671, ScriptedGateway::Silent());
@@ -192,12 +197,15 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
             bytes += c.fromStranger ? 0 : static_cast<DWORD>(frame.size());
         }
         // Nothing is dispatched while waiting, so all of them wait together.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(c.fromStranger ? 100 : 2000);
-        while (m_client->m_dataEndpoint.HasData() < bytes + c.fromStranger && std::chrono::steady_clock::now() < deadline)
+        auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(c.fromStranger ? 100 : 2000);
+        while (m_client->m_dataEndpoint.HasData() < bytes + c.fromStranger &&
+               std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_EQ(m_client->m_dataEndpoint.HasData(), bytes);
         ASSERT_TRUE(PumpUntil([&] {
-            return gateway.Received().size() == before + c.acks.size() && m_client->m_dataEndpoint.HasData() == 0;
+            return gateway.Received().size() == before + c.acks.size() &&
+                   m_client->m_dataEndpoint.HasData() == 0;
         }));
         PumpFor(50);
         std::vector<Datagram> got = gateway.Received();
@@ -241,8 +249,12 @@ TEST_F(WindowModeTest, TunnelLossIsNoticed)
     } cases[] = {
         {"answered heartbeats keep it", 0, {}, "", 10, nullptr},
         {"three heartbeats unanswered", -1, {}, "no answer to 3 heartbeats", 3, nullptr},
-        {"heartbeat answered with E_CONNECTION_ID", 0x21, {},
-         "the gateway answered the heartbeat with status 33", 1, nullptr},
+        {"heartbeat answered with E_CONNECTION_ID",
+         0x21,
+         {},
+         "the gateway answered the heartbeat with status 33",
+         1,
+         nullptr},
         {"the gateway disconnects", 0, DisconnectRequest(5), "the gateway closed the connection", 0,
          "06 10 02 0A 00 08 05 00"},
         {"a disconnect for another channel", 0, DisconnectRequest(6), "", 10, nullptr},

@@ -48,7 +48,8 @@ void FuzzOneDatagram(const uint8_t* data, size_t size)
     ReportOne(client, buffer, received, type);
     // Every frame class also meets bytes whose header did not say so.
     if (type == 0 && received > 0)
-        ReportOne(client, buffer, received, kFrameTypes[data[0] % (sizeof kFrameTypes / sizeof kFrameTypes[0])]);
+        ReportOne(client, buffer, received,
+                  kFrameTypes[data[0] % (sizeof kFrameTypes / sizeof kFrameTypes[0])]);
 }
 
 const char kGatewayAddress[] = "127.0.0.91";
@@ -168,13 +169,14 @@ void FuzzWindowMode(const uint8_t* data, size_t size)
     }
     // A last telegram that is surely new: once it is acknowledged, all is handled.
     const BYTE next = static_cast<BYTE>(last + 1);
-    datagrams.push_back({0x06, 0x10, 0x04, 0x20, 0x00, 0x15, 0x04, kChannel, next, 0x00, 0x29, 0x00, 0xBC, 0xE0,
-                         0x11, 0x05, 0x0A, 0x03, 0x01, 0x00, 0x81});
+    datagrams.push_back({0x06, 0x10, 0x04, 0x20, 0x00, 0x15, 0x04, kChannel, next, 0x00, 0x29,
+                         0x00, 0xBC, 0xE0, 0x11, 0x05, 0x0A, 0x03, 0x01,     0x00, 0x81});
     expectedAcks.push_back(next);
     ++expectedReports;
 
     for (const std::vector<BYTE>& d : datagrams)
-        sendto(rig.gateway, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&rig.data), sizeof rig.data);
+        sendto(rig.gateway, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&rig.data),
+               sizeof rig.data);
     if (CollectAcks(rig, expectedAcks.size()) != expectedAcks) Fail("acknowledgements differ");
     if (CountOf(client.m_strLog.str(), "recv GA: ") != expectedReports) Fail("telegrams reported wrongly");
 }

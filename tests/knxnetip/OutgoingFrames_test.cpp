@@ -24,7 +24,11 @@ DWORD NetAddress(BYTE a, BYTE b, BYTE c, BYTE d)
 TEST(OutgoingFrames, FixedFramesByteForByte)
 {
     const DWORD loopback = NetAddress(127, 0, 0, 1);
-    struct Case { const char* name; std::function<int(BYTE*)> build; const char* frame; };
+    struct Case {
+        const char* name;
+        std::function<int(BYTE*)> build;
+        const char* frame;
+    };
     const Case cases[] = {
         {"search", [](BYTE* f) { return BuildSearchRequest(f, NetAddress(192, 168, 1, 10)); },
          "06 10 02 01 00 0E 08 01 C0 A8 01 0A 0E 57"},
@@ -35,9 +39,11 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
         {"disconnect", [&](BYTE* f) { return BuildControlRequest(f, kDisconnectRequest, 5, loopback, 3672); },
          "06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 58"},
         // After a disconnect the client holds channel -1.
-        {"state after disconnect", [&](BYTE* f) { return BuildControlRequest(f, kConnStateRequest, -1, loopback, 3672); },
+        {"state after disconnect",
+         [&](BYTE* f) { return BuildControlRequest(f, kConnStateRequest, -1, loopback, 3672); },
          "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
-        {"disconnect response", [](BYTE* f) { return BuildDisconnectResponse(f, 5); }, "06 10 02 0A 00 08 05 00"},
+        {"disconnect response", [](BYTE* f) { return BuildDisconnectResponse(f, 5); },
+         "06 10 02 0A 00 08 05 00"},
         {"ack", [](BYTE* f) { return BuildTunnellingAck(f, 7, 0x12A); }, "06 10 04 21 00 0A 04 07 2A 00"},
         // A read carries the APCI byte alone, all its bits 0.
         {"group read", [](BYTE* f) { return BuildGroupValueRead(f, 5, 0x107, 0x0A03); },
@@ -53,7 +59,12 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
 
 TEST(OutgoingFrames, TunnellingRequestByEisType)
 {
-    struct Case { int eisType; int value; int sequence; const char* tail; };
+    struct Case {
+        int eisType;
+        int value;
+        int sequence;
+        const char* tail;
+    };
     const Case cases[] = {
         {1, 1, 0, "00 15 04 05 00 00 11 00 8C E0 00 00 0A 03 01 00 81"},
         {1, 0, 7, "00 15 04 05 07 00 11 00 8C E0 00 00 0A 03 01 00 80"},
@@ -65,7 +76,9 @@ TEST(OutgoingFrames, TunnellingRequestByEisType)
         {6, 256, 0, "00 16 04 05 00 00 11 00 8C E0 00 00 0A 03 02 00 80 00"},
         // Only the sequence counter's low byte reaches the frame.
         {6, 1, 257, "00 16 04 05 01 00 11 00 8C E0 00 00 0A 03 02 00 80 01"},
-        {0, 1, 0, nullptr}, {5, 1, 0, nullptr}, {15, 1, 0, nullptr},
+        {0, 1, 0, nullptr},
+        {5, 1, 0, nullptr},
+        {15, 1, 0, nullptr},
     };
     for (const Case& c : cases) {
         BYTE frame[kLargestOutgoingFrame];

@@ -43,16 +43,35 @@ std::string ReportOf(const Received& in)
 
 TEST(ClassifyFrame, AcceptsExactlyTheKnownServices)
 {
-    struct Case { const char* bytes; int received; int expected; };
+    struct Case {
+        const char* bytes;
+        int received;
+        int expected;
+    };
     const Case cases[] = {
-        {"06 10 02 01", 4, 0x0201}, {"06 10 02 02", 4, 0x0202}, {"06 10 02 03", 4, 0x0203},
-        {"06 10 02 04", 4, 0x0204}, {"06 10 02 05", 4, 0x0205}, {"06 10 02 06 00 00", 6, 0x0206},
-        {"06 10 02 07", 4, 0x0207}, {"06 10 02 08", 4, 0x0208}, {"06 10 02 09", 4, 0x0209},
-        {"06 10 02 0A", 4, 0x020A}, {"06 10 03 10", 4, 0x0310}, {"06 10 03 11", 4, 0x0311},
-        {"06 10 04 20", 4, 0x0420}, {"06 10 04 21", 4, 0x0421}, {"06 10 05 30", 4, 0x0530},
-        {"06 10 02 0B", 4, 0}, {"06 10 00 00", 4, 0}, {"06 11 02 06", 4, 0}, {"07 10 02 06", 4, 0},
+        {"06 10 02 01", 4, 0x0201},
+        {"06 10 02 02", 4, 0x0202},
+        {"06 10 02 03", 4, 0x0203},
+        {"06 10 02 04", 4, 0x0204},
+        {"06 10 02 05", 4, 0x0205},
+        {"06 10 02 06 00 00", 6, 0x0206},
+        {"06 10 02 07", 4, 0x0207},
+        {"06 10 02 08", 4, 0x0208},
+        {"06 10 02 09", 4, 0x0209},
+        {"06 10 02 0A", 4, 0x020A},
+        {"06 10 03 10", 4, 0x0310},
+        {"06 10 03 11", 4, 0x0311},
+        {"06 10 04 20", 4, 0x0420},
+        {"06 10 04 21", 4, 0x0421},
+        {"06 10 05 30", 4, 0x0530},
+        {"06 10 02 0B", 4, 0},
+        {"06 10 00 00", 4, 0},
+        {"06 11 02 06", 4, 0},
+        {"07 10 02 06", 4, 0},
         // Bytes past the received count do not count, even when the buffer holds them.
-        {"06 10 02 06", 3, 0}, {"06 10 02 06", 0, 0}, {"06 10 02 06", -5, 0},
+        {"06 10 02 06", 3, 0},
+        {"06 10 02 06", 0, 0},
+        {"06 10 02 06", -5, 0},
     };
     for (const Case& c : cases) {
         const Received in(c.bytes, c.received);
@@ -81,7 +100,11 @@ TEST(CreateFrame, BodyHoldsReceivedBytesAndZeroBeyond)
 
 TEST(FrameReport, TextsOfEachFrame)
 {
-    struct Case { const char* name; const char* bytes; const char* text; };
+    struct Case {
+        const char* name;
+        const char* bytes;
+        const char* text;
+    };
     const Case cases[] = {
         {"search response",
          "06 10 02 02 00 4E 08 01 C0 A8 01 0A 0E 57 36 01 02 00 11 05 00 00 "
@@ -104,7 +127,8 @@ TEST(FrameReport, TextsOfEachFrame)
          "data          04 04 11 ff  \n\n"},
         {"disconnect", "06 10 02 0A 00 08 C8 00", "disconnected\nchannel      200 \n\n"},
         // E_CONNECTION_ID: the gateway did not know the channel.
-        {"disconnect refused", "06 10 02 0A 00 08 C8 21", "disconnect failed:\nchannel      200 \nstatus       33 \n\n"},
+        {"disconnect refused", "06 10 02 0A 00 08 C8 21",
+         "disconnect failed:\nchannel      200 \nstatus       33 \n\n"},
         {"disconnect request", "06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 57", ""},
         {"connection state", "06 10 02 08 00 08 15 00", ""},
         {"tunnelling ack", "06 10 04 21 00 0A 04 15 00 00", ""},
@@ -112,26 +136,35 @@ TEST(FrameReport, TextsOfEachFrame)
         {"routing indication", "06 10 05 30 00 11 29 00 BC E0 11 05 0A 03 01 00 81", "<no frame>"},
         {"unknown service", "06 10 02 0B 00 08 15 00", "<no frame>"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ReportOf(Received(c.bytes)), c.text) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(ReportOf(Received(c.bytes)), c.text) << c.name;
 }
 
 TEST(FrameReport, GroupTelegramLine)
 {
     // Header and connection header, then cEMI from the message code on.
     const std::string head = "06 10 04 20 00 15 04 05 00 00 ";
-    struct Case { const char* name; std::string cemi; int cut; const char* text; };
+    struct Case {
+        const char* name;
+        std::string cemi;
+        int cut;
+        const char* text;
+    };
     const Case cases[] = {
         {"length 0", "29 00 BC E0 11 05 0A 03 00 00", 0, "recv GA: L_DATA.ind  1.1.5  1/2/3  (0) : \n"},
         {"length 1", "29 00 BC E0 11 05 0A 03 01 00 81", 0, "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"},
-        {"length 2", "11 00 BC E0 11 05 0A 03 02 00 80 C8", 0, "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
-        {"length 3", "2E 00 BC E0 11 05 0A 03 03 00 80 0C 33", 0, "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
-        {"length 4", "29 00 BC E0 11 05 0A 03 04 00 80 01 02 03", 0, "recv GA: L_DATA.ind  1.1.5  1/2/3  (4) : \n"},
+        {"length 2", "11 00 BC E0 11 05 0A 03 02 00 80 C8", 0,
+         "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
+        {"length 3", "2E 00 BC E0 11 05 0A 03 03 00 80 0C 33", 0,
+         "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
+        {"length 4", "29 00 BC E0 11 05 0A 03 04 00 80 01 02 03", 0,
+         "recv GA: L_DATA.ind  1.1.5  1/2/3  (4) : \n"},
         {"length 200", "29 00 BC E0 11 05 0A 03 C8 00 " + std::string(200 * 3, '7'), 0,
          "recv GA: L_DATA.ind  1.1.5  1/2/3  (200) : ...\n"},
-        {"unknown code", "2B 00 BC E0 11 05 0A 03 01 00 81", 0, "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
+        {"unknown code", "2B 00 BC E0 11 05 0A 03 01 00 81", 0,
+         "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
         // The APCI byte did not arrive; the stale 0xAA there must not show as 42.
-        {"short frame", "29 00 BC E0 11 05 0A 03 01 00 81", 1, "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 0\n"},
+        {"short frame", "29 00 BC E0 11 05 0A 03 01 00 81", 1,
+         "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 0\n"},
     };
     for (const Case& c : cases) {
         Received in(head + c.cemi);
@@ -146,11 +179,18 @@ TEST(FrameReport, GroupTelegramLine)
 // with them set is another service, whatever its APCI byte says.
 TEST(FrameReport, GroupServiceOfTelegram)
 {
-    struct Case { const char* tail; int service; };
+    struct Case {
+        const char* tail;
+        int service;
+    };
     const Case cases[] = {
-        {"01 00 00", knxnetip::kApciGroupValueRead}, {"01 00 41", knxnetip::kApciGroupValueResponse},
-        {"03 00 40 0C 33", knxnetip::kApciGroupValueResponse}, {"01 00 81", knxnetip::kApciGroupValueWrite},
-        {"01 01 40", 0x140}, {"01 02 C0", 0x2C0}, {"00 00", -1},
+        {"01 00 00", knxnetip::kApciGroupValueRead},
+        {"01 00 41", knxnetip::kApciGroupValueResponse},
+        {"03 00 40 0C 33", knxnetip::kApciGroupValueResponse},
+        {"01 00 81", knxnetip::kApciGroupValueWrite},
+        {"01 01 40", 0x140},
+        {"01 02 C0", 0x2C0},
+        {"00 00", -1},
     };
     for (const Case& c : cases) {
         const Received in(std::string("06 10 04 20 00 16 04 05 00 00 29 00 BC E0 11 05 0A 03 ") + c.tail);

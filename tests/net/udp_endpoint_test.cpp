@@ -18,22 +18,28 @@
 
 namespace {
 
-Bytes Pattern(size_t length, BYTE seed) {
+Bytes Pattern(size_t length, BYTE seed)
+{
     Bytes bytes(length);
     for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<BYTE>(seed + i * 7);
     return bytes;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000)
+{
     for (int waited = 0; waited < timeoutMs && !condition(); waited += 5)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
 }
 
 // Runs a call that must return; a hang would otherwise stall the suite.
-void ReturnsWithin(int timeoutMs, const char* what, const std::function<void()>& call) {
+void ReturnsWithin(int timeoutMs, const char* what, const std::function<void()>& call)
+{
     std::atomic<bool> done{false};
-    std::thread runner([&] { call(); done = true; });
+    std::thread runner([&] {
+        call();
+        done = true;
+    });
     if (!WaitUntil([&] { return done.load(); }, timeoutMs)) {
         fprintf(stderr, "%s did not return within %d ms\n", what, timeoutMs);
         std::abort();
@@ -52,7 +58,8 @@ public:
 
 class EndpointLoopback : public ::testing::Test {
 protected:
-    void Start(CUdpEndpoint& endpoint, const char* destination = "127.0.0.1") {
+    void Start(CUdpEndpoint& endpoint, const char* destination = "127.0.0.1")
+    {
         endpoint.m_strLocIpAddr = "127.0.0.1";
         endpoint.m_strDstIpAddr = destination;
         ASSERT_EQ(1u, endpoint.Start(static_cast<DWORD>(m_peer.Port()), 0));
@@ -60,10 +67,12 @@ protected:
         ReturnsWithin(3000, "WaitRunning", [&] { running = endpoint.WaitRunning(); });
         ASSERT_EQ(1u, running);
     }
-    void SendToEndpoint(const Bytes& bytes, ScriptedGateway* from = nullptr) {
+    void SendToEndpoint(const Bytes& bytes, ScriptedGateway* from = nullptr)
+    {
         (from ? *from : m_peer).SendTo(bytes, Loopback(m_endpoint.m_nLocPort));
     }
-    Bytes ReadOne(DWORD max = 8192) {
+    Bytes ReadOne(DWORD max = 8192)
+    {
         Bytes read(8192);
         read.resize(static_cast<size_t>(m_endpoint.Read(read.data(), max)));
         return read;
@@ -75,7 +84,8 @@ protected:
 
 // Datagrams keep their boundaries both ways: each Read takes the oldest
 // whole and drops what does not fit the caller's buffer.
-TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole) {
+TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
+{
     Start(m_endpoint);
     ASSERT_NE(0, m_endpoint.m_nLocPort);
     EXPECT_EQ(0u, m_endpoint.WaitForData(20));
@@ -99,7 +109,8 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole) {
 // Only the gateway answers for the gateway: an endpoint that sends to one
 // address takes datagrams from that address alone (any port), while one that
 // sends to a group, as the search does, takes them from anyone.
-TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint) {
+TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint)
+{
     ScriptedGateway stranger("127.0.0.2", 0, ScriptedGateway::Silent());
     for (const char* destination : {"127.0.0.1", "224.0.23.12"}) {
         SCOPED_TRACE(destination);
@@ -109,12 +120,12 @@ TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint) {
         EXPECT_TRUE(WaitUntil([&] { return m_endpoint.HasData() >= 5; }));
         Sleep(50);
         EXPECT_EQ(destination[0] == '2' ? 12u : 5u, m_endpoint.HasData());
-        while (!ReadOne().empty()) {
-        }
+        while (!ReadOne().empty()) {}
     }
 }
 
-TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn) {
+TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn)
+{
     Start(m_endpoint);
     SendToEndpoint(Pattern(5000, 0));
     SendToEndpoint(Pattern(4096, 1));  // the largest that passes
@@ -127,7 +138,8 @@ TEST_F(EndpointLoopback, OversizedDatagramIsDroppedAndTheWorkerGoesOn) {
 // Writes waiting together still leave one datagram each (one of 2000 bytes
 // as 1500 + 500): a receiver reads one frame per datagram. Data written
 // just before Stop is still sent, once.
-TEST_F(EndpointLoopback, WritesLeaveOneDatagramEachAndBeforeStop) {
+TEST_F(EndpointLoopback, WritesLeaveOneDatagramEachAndBeforeStop)
+{
     const Bytes a = Pattern(26, 1), b = Pattern(2000, 2), c = Pattern(10, 3), d = Pattern(12, 4);
     EXPECT_EQ(26, m_endpoint.Write(a.data(), 26));
     EXPECT_EQ(2000, m_endpoint.Write(b.data(), 2000));
@@ -145,7 +157,8 @@ TEST_F(EndpointLoopback, WritesLeaveOneDatagramEachAndBeforeStop) {
 
 // A restart 100 ms after Stop comes before the old worker's wait ends: one
 // worker serves the pipes afterwards, and their contents carry over.
-TEST_F(EndpointLoopback, RestartKeepsThePipesAndOneWorker) {
+TEST_F(EndpointLoopback, RestartKeepsThePipesAndOneWorker)
+{
     Start(m_endpoint);
     SendToEndpoint(Pattern(8, 50));
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint.HasData() == 8; }));
@@ -162,7 +175,8 @@ TEST_F(EndpointLoopback, RestartKeepsThePipesAndOneWorker) {
     EXPECT_TRUE(WaitUntil([&] { return m_endpoint.m_received == 21; }));
 }
 
-TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop) {
+TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop)
+{
     Start(m_endpoint);
     std::atomic<bool> flooding{true};
     ScriptedGateway flooder("127.0.0.1", 0, ScriptedGateway::Silent());
@@ -183,7 +197,8 @@ TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop) {
     EXPECT_TRUE(ended);
 }
 
-TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn) {
+TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn)
+{
     testing::internal::CaptureStdout();
     m_endpoint.m_strLocIpAddr = m_endpoint.m_strDstIpAddr = "127.0.0.1";
     m_endpoint.Start(0, 0);  // port 0 cannot be sent to
@@ -200,8 +215,14 @@ TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn) {
 
 // A start without both address texts, or whose bind fails, says so; the
 // ports are stored all the same, and WaitRunning returns 0 at once.
-TEST(EndpointStart, FailuresAreReportedAndWaitRunningReturns) {
-    struct Case { const char* local; const char* remote; DWORD started; const char* line; };
+TEST(EndpointStart, FailuresAreReportedAndWaitRunningReturns)
+{
+    struct Case {
+        const char* local;
+        const char* remote;
+        DWORD started;
+        const char* line;
+    };
     const Case cases[] = {
         {"", "", 0, "UTC error: no LocIpAddr\n"},
         {"", "127.0.0.1", 0, "UTC error: no LocIpAddr\n"},
@@ -227,7 +248,8 @@ TEST(EndpointStart, FailuresAreReportedAndWaitRunningReturns) {
 // A receive pipe that nobody reads fills up (far more arrives than a pipe
 // holds); the worker must still end at once when the endpoint is destroyed
 // or started again, and what the pipe took must be whole datagrams in order.
-TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing) {
+TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing)
+{
     const int kChunks = 40, kSize = 4096;  // records longer than one atomic pipe write
     for (const char* ending : {"destruction", "restart"}) {
         SCOPED_TRACE(ending);
@@ -266,7 +288,8 @@ TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing) {
 
 // Windows' own WSAStartup has no way to make it fail.
 #ifndef _WIN32
-TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork) {
+TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork)
+{
     g_wsockFaults.bFailStartup = TRUE;
     testing::internal::CaptureStderr();
     CUdpEndpoint endpoint;

@@ -10,7 +10,8 @@
 
 namespace {
 
-int ThreadCount() {
+int ThreadCount()
+{
     int count = 0;
     if (DIR* tasks = opendir("/proc/self/task")) {
         while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
@@ -19,7 +20,8 @@ int ThreadCount() {
     return count;
 }
 
-TEST(WinbaseThread, WaitTimesOutUntilTheThreadEndsAndNothingIsLeftBehind) {
+TEST(WinbaseThread, WaitTimesOutUntilTheThreadEndsAndNothingIsLeftBehind)
+{
     // The first round lets runtime helpers (a sanitizer's own thread) start.
     int before = 0;
     for (int round = 0; round < 2; ++round) {
@@ -46,7 +48,8 @@ TEST(WinbaseThread, WaitTimesOutUntilTheThreadEndsAndNothingIsLeftBehind) {
 
 // An auto-reset event wakes one wait and is clear again (the worker's
 // wake-up); a manual-reset one stays set until reset (data waiting).
-TEST(WinbaseEvent, AutoResetIsTakenByTheWaitManualResetStays) {
+TEST(WinbaseEvent, AutoResetIsTakenByTheWaitManualResetStays)
+{
     for (BOOL manual : {FALSE, TRUE}) {
         SCOPED_TRACE(manual ? "manual reset" : "auto reset");
         HANDLE event = CreateEventA(nullptr, manual, FALSE, nullptr);

@@ -11,20 +11,28 @@
 
 namespace {
 
-TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes) {
+TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes)
+{
     struct Case {
         int error;
         const char* name;
         int code;
     };
-#define CASE(error, code) {error, #error, code}
+#define CASE(error, code)   \
+    {                       \
+        error, #error, code \
+    }
     const Case cases[] = {
-        CASE(EADDRNOTAVAIL, 10049), CASE(EADDRINUSE, 10048), CASE(EACCES, 10013), CASE(EPERM, 10013),
-        CASE(EINVAL, 10022), CASE(EINTR, 10004), CASE(EFAULT, 10014), CASE(EAGAIN, 10035),
-        CASE(ENOTSOCK, 10038), CASE(EMSGSIZE, 10040), CASE(EAFNOSUPPORT, 10047), CASE(ENETUNREACH, 10051),
-        CASE(ECONNRESET, 10054), CASE(ENOBUFS, 10055), CASE(ENOMEM, 10055), CASE(ETIMEDOUT, 10060),
-        CASE(ECONNREFUSED, 10061), CASE(EHOSTUNREACH, 10065),
-        {0, "no error", 0}, {ENOENT, "ENOENT (no counterpart)", ENOENT},
+        CASE(EADDRNOTAVAIL, 10049), CASE(EADDRINUSE, 10048),
+        CASE(EACCES, 10013),        CASE(EPERM, 10013),
+        CASE(EINVAL, 10022),        CASE(EINTR, 10004),
+        CASE(EFAULT, 10014),        CASE(EAGAIN, 10035),
+        CASE(ENOTSOCK, 10038),      CASE(EMSGSIZE, 10040),
+        CASE(EAFNOSUPPORT, 10047),  CASE(ENETUNREACH, 10051),
+        CASE(ECONNRESET, 10054),    CASE(ENOBUFS, 10055),
+        CASE(ENOMEM, 10055),        CASE(ETIMEDOUT, 10060),
+        CASE(ECONNREFUSED, 10061),  CASE(EHOSTUNREACH, 10065),
+        {0, "no error", 0},         {ENOENT, "ENOENT (no counterpart)", ENOENT},
     };
 #undef CASE
     for (const Case& c : cases) {
@@ -36,7 +44,8 @@ TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes) {
 
 }  // namespace
 
-TEST(WsockBind, AllOnesAddressIsRefusedAsNotThisHosts) {
+TEST(WsockBind, AllOnesAddressIsRefusedAsNotThisHosts)
+{
     SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_NE(s, INVALID_SOCKET);
     sockaddr_in local{};

@@ -8,4 +8,4 @@
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes ParseHex(const std::string& hex);  // "06 10 02 01" -> bytes
-std::string HexOf(const Bytes& bytes);    // bytes -> "06 10 02 01" (upper case)
+std::string HexOf(const Bytes& bytes);   // bytes -> "06 10 02 01" (upper case)

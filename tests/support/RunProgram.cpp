@@ -9,8 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 
-RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name,
-                     int seconds)
+RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name, int seconds)
 {
     RunResult result;
     std::string program = std::string(KELVANE_BINARY_DIR "/") + name;
@@ -68,4 +67,3 @@ RunResult RunProgram(const std::string& folder, std::vector<std::string> args, c
     }
     return result;
 }
-

@@ -73,10 +73,8 @@ void ScriptedGateway::Serve()
         }
         m_changed.notify_all();
         for (const Bytes& answer : answers) {
-            if (answer.empty())
-                std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
-            else
-                SendTo(answer, d.from);
+            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+            else SendTo(answer, d.from);
         }
     }
 }
@@ -111,10 +109,14 @@ ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
 {
     return [channel](const Bytes& request) -> std::vector<Bytes> {
         switch (ServiceType(request)) {
-        case 0x0205: return {ConnectResponse(channel, 0)};
-        case 0x0420: return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
-        case 0x0209: return {DisconnectResponse(channel)};
-        default: return {};
+        case 0x0205:
+            return {ConnectResponse(channel, 0)};
+        case 0x0420:
+            return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
+        case 0x0209:
+            return {DisconnectResponse(channel)};
+        default:
+            return {};
         }
     };
 }
@@ -141,8 +143,8 @@ std::uint16_t ServiceType(const Bytes& frame)
 Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
 {
     // Header, channel, status, data endpoint HPAI 127.0.0.9:3671, CRD for a tunnel to 1.1.250.
-    return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01, 127, 0, 0, 9,
-            0x0E, 0x57, 0x04, 0x04, 0x11, 0xFA};
+    return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01,
+            127,  0,    0,    9,    0x0E, 0x57, 0x04,    0x04,   0x11, 0xFA};
 }
 
 Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
@@ -150,13 +152,9 @@ Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
     return {0x06, 0x10, 0x02, 0x08, 0x00, 0x08, channel, status};
 }
 
-Bytes DisconnectResponse(std::uint8_t channel)
-{
-    return {0x06, 0x10, 0x02, 0x0A, 0x00, 0x08, channel, 0x00};
-}
+Bytes DisconnectResponse(std::uint8_t channel) { return {0x06, 0x10, 0x02, 0x0A, 0x00, 0x08, channel, 0x00}; }
 
 Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
 {
     return {0x06, 0x10, 0x04, 0x21, 0x00, 0x0A, 0x04, channel, sequence, 0x00};
 }
-

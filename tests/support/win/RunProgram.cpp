@@ -35,8 +35,7 @@ void Drain(HANDLE pipe, std::string* sink)
 
 }  // namespace
 
-RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name,
-                     int seconds)
+RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name, int seconds)
 {
     RunResult result;
     const std::string program = ProgramPath(name);
