@@ -1,5 +1,6 @@
 // Classification of received datagrams and the factory of frame objects.
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 #include "knxnetip/FrameLayout.h"
@@ -27,26 +28,13 @@ int WordAt(const BYTE* buffer, int valid, int offset)
 
 bool IsKnownService(int code)
 {
-    switch (code) {
-    case kSearchRequest:
-    case kSearchResponse:
-    case kDescriptionRequest:
-    case kDescriptionResponse:
-    case kConnectRequest:
-    case kConnectResponse:
-    case kConnStateRequest:
-    case kConnStateResponse:
-    case kDisconnectRequest:
-    case kDisconnectResponse:
-    case kDeviceConfigRequest:
-    case kDeviceConfigAck:
-    case kTunnellingRequest:
-    case kTunnellingAck:
-    case kRoutingIndication:
-        return true;
-    default:
-        return false;
-    }
+    static const int kKnown[] = {
+        kSearchRequest,     kSearchResponse,     kDescriptionRequest,  kDescriptionResponse,
+        kConnectRequest,    kConnectResponse,    kConnStateRequest,    kConnStateResponse,
+        kDisconnectRequest, kDisconnectResponse, kDeviceConfigRequest, kDeviceConfigAck,
+        kTunnellingRequest, kTunnellingAck,      kRoutingIndication,
+    };
+    return std::find(std::begin(kKnown), std::end(kKnown), code) != std::end(kKnown);
 }
 
 CRecvFrame* NewFrame(int serviceType)
