@@ -1,7 +1,8 @@
-// `kelvane send` as a user runs it, against a scripted gateway on loopback:
-// which lines each verbosity level shows, and in what order.
+// `kelvane send` as a user runs it, seen from the console and from the
+// gateway's side. Run against the Windows build under Wine as well.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 
 #include "tests/support/RunProgram.h"
@@ -10,15 +11,30 @@
 
 namespace {
 
-std::string ConfigAtLevel(int level)
+RunResult Send(const char* local, const char* gateway, int level, std::vector<std::string> args)
 {
-    return "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.27\nDEBUG-LEVEL=" +
-           std::to_string(level) + "\n";
+    TempFolder folder;
+    if (!folder.Ok()) return RunResult();
+    folder.Write("Kelvane.ini", std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=") + local +
+                                    "\nGATEWAY-IP-ADDRESS=" + gateway +
+                                    "\nDEBUG-LEVEL=" + std::to_string(level) + "\n");
+    return RunProgram(folder.Path(), args);
+}
+
+std::string PortBytes(const Datagram& d)
+{
+    const unsigned port = ntohs(d.from.sin_port);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X %02X", port >> 8, port & 0xFF);
+    return text;
 }
 
 }  // namespace
 
-TEST(SendCliTest, LinesByVerbosityLevel)
+// The lines of each verbosity level, and the frames byte for byte: each
+// request names the endpoint it leaves from (control, data, control), and
+// channel 200 stays unsigned.
+TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
     const std::string banner =
         "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
@@ -31,33 +47,39 @@ TEST(SendCliTest, LinesByVerbosityLevel)
         {-1, ""},
         {0, ""},
         {1, banner + addresses},
-        {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=7 seq=1 value=1\n"},
+        {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n"},
     };
     for (const Case& c : cases) {
-        ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(7));
-        ASSERT_TRUE(gateway.ok());
-        TempFolder folder;
-        ASSERT_TRUE(folder.Ok());
-        folder.Write("Kelvane.ini", ConfigAtLevel(c.level));
-        RunResult r = RunProgram(folder.Path(), {"send", "1/2/3", "EIS1", "1"});
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.pattern))) << "level " << c.level << ":\n" << r.out;
-        EXPECT_EQ(r.err, "") << "level " << c.level;
-        EXPECT_EQ(r.exitCode, 0) << "level " << c.level;
-        EXPECT_TRUE(gateway.WaitFor(3, 2000)) << "level " << c.level << ": connect, write and disconnect";
+        SCOPED_TRACE(c.level);
+        ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
+        RunResult r = Send("127.0.0.1", "127.0.0.27", c.level, {"send", "1/2/3", "EIS6", "200"});
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.pattern))) << r.out;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.exitCode, 0);
+        ASSERT_TRUE(gateway.WaitFor(3, 2000));
+        const std::vector<Datagram> got = gateway.Received();
+        const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
+        EXPECT_NE(control, data);
+        EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control +
+                                           " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
+        EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
+        EXPECT_EQ(HexOf(got[2].bytes), "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control);
+        EXPECT_EQ(PortBytes(got[2]), control);
     }
 }
 
-TEST(SendCliTest, AddressLinesShowWhatTheSocketLibraryUnderstood)
+// The address lines show what the socket library understood (127.1 in full,
+// abc as no address); a local address that is no address of this host is
+// refused by the bind of both sockets.
+TEST(SendCliTest, AddressLinesAndBindFailures)
 {
     ScriptedGateway gateway("127.0.0.28", 3671, ScriptedGateway::Silent());
-    ASSERT_TRUE(gateway.ok());
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    // 127.1 is accepted in its abbreviated form; abc is no address at all.
-    folder.Write("Kelvane.ini", "[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n");
-    RunResult r = RunProgram(folder.Path(), {"send", "1/2/3", "EIS1", "1"});
-    EXPECT_NE(r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n"),
+    RunResult r = Send("abc", "127.1", 1, {"send", "1/2/3", "EIS1", "1"});
+    EXPECT_NE(r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n"
+                         "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"),
               std::string::npos)
         << r.out;
+    r = Send("192.0.2.1", "127.0.0.28", 0, {"send", "1/2/3", "EIS1", "1"});
+    EXPECT_EQ(r.out, "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n");
     EXPECT_EQ(r.exitCode, 0);
 }
