@@ -1,5 +1,4 @@
-// The send command's operand checks: each text either names exactly the
-// address or value that the parser then takes, or is refused.
+// The send command's operand checks: a text names exactly what the parser takes, or is refused.
 #include <gtest/gtest.h>
 
 #include "app/SendOperands.h"
