@@ -129,10 +129,38 @@ TEST(EndpointLifetime, FullReceivePipeHoldsUpNothing)
         for (int i = 0; i < 40; ++i) peer.SendTo(Bytes(4096, BYTE(i)), Loopback(endpoint->m_nLocPort));
         WaitUntil([&] { return endpoint->HasData() >= 8 * 4096; });
         ReturnsInTime([&] { restart ? void(endpoint->Start(DWORD(peer.Port()), 0)) : endpoint.reset(); });
+        if (!restart) continue;
+        ASSERT_EQ(1u, endpoint->WaitRunning());
+        // Sent to the new run: it must come after all the rest, whole, even when
+        // the old run left a record half in the pipe.
+        peer.SendTo(Bytes(4096, 200), Loopback(endpoint->m_nLocPort));
         BYTE read[4097];
-        for (int i = 0; restart && i < 8; ++i)
-            EXPECT_TRUE(endpoint->Read(read, 4097) == 4096 && read[0] == i && read[4095] == i) << i;
+        int last = -1;
+        WaitUntil([&] {
+            for (int got; last != 200 && (got = endpoint->Read(read, 4097)) > 0; last = read[0])
+                EXPECT_TRUE(got == 4096 && read[0] > last && read[4095] == read[0]) << last;
+            return last == 200;
+        });
+        EXPECT_EQ(200, last);
     }
+}
+
+// A peer that keeps sending holds up neither a write nor a stop.
+TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop)
+{
+    Start();
+    std::atomic<bool> flooding{true};
+    ScriptedGateway flooder("127.0.0.1", 0, ScriptedGateway::Silent());
+    std::thread flood([&] {
+        while (flooding) Send(Bytes(4, 0), &flooder), Sleep(2);
+    });
+    m_endpoint.Write(Bytes(9, 1).data(), 9);
+    const bool sent = m_peer.WaitFor(1, 1000);
+    m_endpoint.Stop();
+    const bool ended = WaitForSingleObject(m_endpoint.m_hThread, 1000) == WAIT_OBJECT_0;
+    flooding = false;
+    flood.join();
+    EXPECT_TRUE(sent && ended);
 }
 
 #ifndef _WIN32  // Windows' own WSAStartup cannot be made to fail
