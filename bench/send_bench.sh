@@ -12,7 +12,6 @@ runs=${RUNS:-15}
 netns_init
 
 gateway_pair b$$ 10.249.1 || exit 1
-write_config "$NETNS_TMP/run" 10.249.1.2 10.249.1.1 0
 
 cd "$NETNS_TMP/run"
 # The measuring runs inside the client's namespace, so that only kelvane

@@ -15,21 +15,17 @@ fi
 
 . tests/support/netns.sh
 netns_init
-gateway_pair demo$$ 10.253.1
+gateway_pair demo$$ 10.253.1 2
 echo "== gateway: knxd at 10.253.1.1 (namespace $gw), client at 10.253.1.2 (namespace $cl)"
-knxtool groupsocketlisten "local:$KNXD_SOCK" >"$NETNS_TMP/bus.log" 2>&1 &
-NETNS_PIDS+=($!)
-sleep 0.3
-
-write_config "$NETNS_TMP/client" 10.253.1.2 10.253.1.1 2
-echo "== Kelvane.ini"; cat "$NETNS_TMP/client/Kelvane.ini"
+echo "== Kelvane.ini"; cat "$NETNS_TMP/run/Kelvane.ini"
+build=$root/build
 run() {
   echo; echo "== kelvane $*"
-  (cd "$NETNS_TMP/client" && timeout 20 ip netns exec "$cl" "$root/build/kelvane" "$@")
+  client kelvane "$@"
 }
 run search
 run send 1/2/3 EIS1 1
 run send 1/2/3 EIS6 200
 sleep 0.3
 echo; echo "== what knxd's group listener saw on the bus"
-cat "$NETNS_TMP/bus.log"
+cat "$BUS"

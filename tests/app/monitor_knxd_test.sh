@@ -4,21 +4,17 @@
 # the loss reported, a new connection, every later write shown once. SIGINT: the disconnect report.
 set -u
 build=$1
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../support/netns.sh"
+. "$(dirname "$0")/../support/netns.sh"
 netns_init
 
 gateway_pair m$$ 10.254.1 || exit 1
-sniffer_start "$gw" kvg0 || exit 1
-write_config "$NETNS_TMP/run" 10.254.1.2 10.254.1.1 0
-out="$NETNS_TMP/monitor.out" wire="$NETNS_TMP/wire.log"
+peer_start "$gw" wire.log sniff kvg0 || exit 1
+out=$NETNS_TMP/out wire=$NETNS_TMP/wire.log
+dump=("$out" "$wire")
+# Bounded by its own 120 s, not by timeout, so that SIGINT reaches it.
 (cd "$NETNS_TMP/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 120) >"$out" 2>&1 &
 monitor=$!
 NETNS_PIDS+=($monitor)
-fail=0
-check() {  # NAME COMMAND...: on failure shows the monitor's output and the wire log
-  if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; cat -A "$out" "$wire"; fail=1; return 1; fi
-}
 shown() { grep '^recv GA: L_DATA.ind' "$out" | sed 's/  [0-9.]*  / SRC /'; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
@@ -35,11 +31,10 @@ check "each acknowledged, none repeated" \
 check "heartbeat sent" wait_until 13 grep -q '^10.254.1.2 0207$' "$wire"
 
 kill "${NETNS_PIDS[0]}" && wait_until 5 gone "${NETNS_PIDS[0]}"  # knxd, before a new one takes its port
-rm -f "$KNXD_SOCK"
 knxd_start "$gw" kvg0 || exit 1
 check "reconnected after the restart" wait_until 25 grep -q '^reconnected: channel [0-9]*$' "$out"
 check "loss reported" grep -q '^connection lost: the gateway answered the heartbeat with status 33;' "$out"
-for i in $(seq 1 50); do knxtool groupswrite "local:$KNXD_SOCK" 1/2/3 $((i % 2)) >/dev/null; done
+for i in $(seq 50); do knxtool groupswrite "local:$KNXD_SOCK" 1/2/3 $((i % 2)) >/dev/null; done
 wait_until 10 count_at_least 53 '^recv GA: L_DATA.ind' "$out"
 check "50 writes after the restart shown once each" test "$(shown | wc -l)" = 53
 

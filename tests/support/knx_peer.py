@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""KNXnet/IP peers for the script tests; the first two print "ready" once they listen.
+  sniff IFACE: a line "<source-ip> <service-type-hex>" per KNXnet/IP datagram crossing IFACE (root).
+  search ADDRESS INDIVIDUAL ANSWERS FLOOD: answers each search request on ADDRESS with ANSWERS search
+    responses (individual addresses from INDIVIDUAL up), then FLOOD datagrams of 1000 bytes, no frame.
+  respond SOCKET GA HEX...: puts an APDU (the bytes after the TPCI byte) on the bus through knxd's local
+    socket; the installed knxtool's groupresponse fails with "Open failed" before it speaks to knxd."""
+import socket
+import struct
+import sys
+
+GROUP = socket.inet_aton("224.0.23.12")
+
+
+def sniff(iface):
+    sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(3))  # ETH_P_ALL: outgoing too
+    sock.bind((iface, 3))
+    print("ready", flush=True)
+    while True:
+        packet, address = sock.recvfrom(65536)
+        if address[1] != 0x0800 or packet[9] != socket.IPPROTO_UDP:
+            continue
+        udp = packet[(packet[0] & 0x0F) * 4:]
+        if 3671 in struct.unpack("!HH", udp[:4]) and udp[8:10] == b"\x06\x10":
+            print(socket.inet_ntoa(packet[12:16]), udp[10:12].hex().upper(), flush=True)
+
+
+def search(address, individual, answers, flood):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("0.0.0.0", 3671))
+    sock.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, GROUP + socket.inet_aton(address))
+    print("ready", flush=True)
+    while True:
+        data = sock.recv(2048)
+        if len(data) < 14 or data[2:4] != b"\x02\x01":
+            continue
+        reply_to = (socket.inet_ntoa(data[8:12]), struct.unpack("!H", data[12:14])[0])
+        for n in range(int(answers)):
+            body = struct.pack("!BB4sHBBBBH2s6s4s6s30s4B", 8, 1, socket.inet_aton(address), 3671, 54, 1, 2, 0,
+                               int(individual, 0) + n, b"", bytes.fromhex("00c5deadbeef"), GROUP,
+                               bytes.fromhex("020000aabbcc"), b"test gateway", 4, 2, 2, 1)
+            sock.sendto(struct.pack("!BBHH", 6, 0x10, 0x0202, 6 + len(body)) + body, reply_to)
+        for _ in range(int(flood)):
+            sock.sendto(b"\xff" * 1000, reply_to)
+
+
+def respond(path, ga, *apdu):
+    main_group, middle, sub = (int(part) for part in ga.split("/"))
+    packet = struct.pack(">HHB", 0x27, main_group << 11 | middle << 8 | sub, 0) + bytes.fromhex("".join(apdu))
+    with socket.socket(socket.AF_UNIX) as s:
+        s.settimeout(5)
+        s.connect(path)
+        s.sendall(bytes([0, 5, 0, 0x26, 0, 0, 0]))  # open a group connection
+        if s.makefile("rb").read(4) != bytes([0, 2, 0, 0x26]):
+            sys.exit("knxd refused the group connection")
+        s.sendall(struct.pack(">H", len(packet)) + packet)
+
+
+{"sniff": sniff, "search": search, "respond": respond}[sys.argv[1]](*sys.argv[2:])
