@@ -93,7 +93,7 @@ write_config() {
 
 # client PROGRAM ARGS...: $build/PROGRAM in namespace $cl with write_config's Kelvane.ini, bounded.
 client() {
-  (cd "$NETNS_TMP/run" && exec timeout 60 ip netns exec "$cl" "$build/$@")
+  (cd "$NETNS_TMP/run" && exec timeout 30 ip netns exec "$cl" "$build/$@")
 }
 
 # gateway_pair TAG SUBNET [LEVEL]: namespaces $gw and $cl joined by a veth pair, the gateway at SUBNET.1
