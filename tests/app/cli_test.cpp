@@ -1,63 +1,179 @@
-// The real program, run in a fresh folder: exact output bytes and exit code.
+// The programs as a user runs them, each in a fresh folder against scripted gateways on loopback: the
+// exact output bytes and exit code, and what reaches the gateway.
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScriptedGateway.h"
-#include "tests/support/TempFolder.h"
 
 namespace {
 
-const char kComplete[] = "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.37\n";
-
-void Expect(const char* file, const std::vector<std::string>& args, const std::string& out)
+std::string Config(const std::string& gateway, const std::string& more = "", const char* local = "127.0.0.1")
 {
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    if (file) folder.Write("Kelvane.ini", file);
-    RunResult r = RunProgram(folder.Path(), args);
-    EXPECT_EQ(r.out, out) << testing::PrintToString(args);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.exitCode, 0);
+    return std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=") + local + "\nGATEWAY-IP-ADDRESS=" + gateway + "\n" +
+           more;
+}
+
+std::string PortBytes(const Datagram& d)
+{
+    const unsigned port = ntohs(d.from.sin_port);
+    return HexOf({std::uint8_t(port >> 8), std::uint8_t(port)});
 }
 
 }  // namespace
 
-TEST(CliTest, NoArgumentPrintsUsageWithoutReadingTheFile)
-{
-    for (const char* file : {static_cast<const char*>(nullptr), "[CONFIG]\nDEBUG-LEVEL=1\n"})
-        Expect(file, {}, "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-                         "  - send GA Type Value : sende GruppenAdresse\n");
-}
-
-// Commands that stop in the dispatcher or at a refused operand: nothing
-// reaches the network.
-TEST(CliTest, DispatcherLines)
+// No command: the usage, whatever the file says. Commands that stop in the dispatcher or at a refused
+// operand: nothing reaches the network.
+TEST(CliTest, UsageAndDispatcherLines)
 {
     ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(1));
-    ASSERT_TRUE(gateway.ok());
-    const std::tuple<const char*, std::vector<std::string>, const char*> cases[] = {
-        {nullptr, {"search"}, "Error: File 'Kelvane.ini' not found\n"},
-        {nullptr, {"send", "1/2/3", "EIS1", "1"}, "Error: File 'Kelvane.ini' not found\n"},
+    const char* usage =
+        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
+        "  - send GA Type Value : sende GruppenAdresse\n";
+    const char* notFound = "Error: File 'Kelvane.ini' not found\n";
+    const std::tuple<std::string, std::vector<std::string>, const char*> cases[] = {
+        {"", {}, usage},
+        {"[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage},
+        {"", {"search"}, notFound},
+        {"", {"send", "1/2/3", "EIS1", "1"}, notFound},
         {"[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.37\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
         {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
-        {kComplete, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
-        {kComplete, {"help"}, ""},
-        {kComplete, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
-        {kComplete, {"send", "a/b/c", "EIS1", "1"}, "Error: Invalid group address 'a/b/c'\n"},
+        {Config("127.0.0.37"), {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
+        {Config("127.0.0.37"), {"help"}, ""},
+        {Config("127.0.0.37"), {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
     };
-    for (const auto& [file, args, out] : cases) Expect(file, args, out);
+    for (const auto& [ini, args, out] : cases) {
+        RunResult r = RunProgram(ini, args);
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(std::string(out), "", 0))
+            << testing::PrintToString(args);
+    }
     EXPECT_FALSE(gateway.WaitFor(1, 300)) << "nothing reaches the gateway";
 }
 
-TEST(CliTest, BannerFromLevelOne)
+// The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
+// (control, data, control), and channel 200 stays unsigned.
+TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    folder.Write("Kelvane.ini", std::string(kComplete) + "DEBUG-LEVEL=1\n");
-    RunResult r = RunProgram(folder.Path(), {"Help"});
-    const std::regex banner(
-        "Kelvane Version v03\nbuild [A-Z][a-z][a-z] [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\n\n");
-    EXPECT_TRUE(std::regex_match(r.out, banner)) << r.out;
+    const std::string banner =
+        "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
+    const std::string addresses =
+        "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
+    const std::pair<int, std::string> cases[] = {
+        {-1, ""},
+        {0, ""},
+        {1, banner + addresses},
+        {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n"}};
+    for (const auto& [level, pattern] : cases) {
+        ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
+        RunResult r = RunProgram(Config("127.0.0.27", "DEBUG-LEVEL=" + std::to_string(level) + "\n"),
+                                 {"send", "1/2/3", "EIS6", "200"});
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && r.exitCode == 0)
+            << r.out;
+        ASSERT_TRUE(gateway.WaitFor(3, 2000));
+        const std::vector<Datagram> got = gateway.Received();
+        const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
+        EXPECT_NE(control, data);
+        EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control +
+                                           " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
+        EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
+        EXPECT_EQ(HexOf(got[2].bytes) + PortBytes(got[2]),
+                  "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control + control);
+    }
+}
+
+// The address lines show what the socket library understood (127.1 in full, abc as no address); a local
+// address that is no address of this host is refused by the bind of both sockets, at every level.
+TEST(SendCliTest, AddressLinesAndBindFailures)
+{
+    ScriptedGateway gateway("127.0.0.28", 3671, ScriptedGateway::Silent());
+    const std::vector<std::string> send = {"send", "1/2/3", "EIS1", "1"};
+    const std::string failures = "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n";
+    RunResult r = RunProgram(Config("127.1", "DEBUG-LEVEL=1\n", "abc"), send);
+    EXPECT_NE(
+        r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n" + failures),
+        std::string::npos)
+        << r.out;
+    r = RunProgram(Config("127.0.0.28", "", "192.0.2.1"), send);
+    EXPECT_EQ(std::make_pair(r.out, r.exitCode), std::make_pair(failures, 0));
+}
+
+// 80 datagrams of 1000 bytes that are no frame (more than the receive pipe holds), then a telegram once
+// the connect's answer was taken (before it, it is for an unknown channel): the telegram is shown and
+// acknowledged, and the run ends on time with the disconnect report.
+TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
+{
+    ScriptedGateway gateway("127.0.0.41", 3671, ScriptedGateway::Polite(3));
+    std::thread flood([&gateway] {
+        if (!gateway.WaitFor(1, 5000)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sockaddr_in data = Loopback(gateway.Received()[0].bytes[20] << 8 | gateway.Received()[0].bytes[21]);
+        for (int i = 0; i < 80; ++i) gateway.SendTo(Bytes(1000, 0xFF), data);
+        gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 07 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
+    });
+    RunResult r = RunProgram(Config("127.0.0.41"), {"2"}, "kelvane-monitor");
+    flood.join();
+    EXPECT_EQ(r.out + r.err + std::to_string(r.exitCode),
+              "\nconnection ok:\nchannel       3 \nstatus        0 \nIP address    127 0 0 9  \n"
+              "data          04 04 11 fa  \n\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
+              "disconnected\nchannel      3 \n\n0");
+    EXPECT_EQ(gateway.Received().size(), 3u) << "connect, acknowledgement, disconnect";
+    EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 07 00");
+}
+
+TEST(MonitorCliTest, GatewayCheckedAndArgumentsOutOfRangeGiveTheUsageLine)
+{
+    const char* usage = "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
+    const std::tuple<const char*, std::vector<std::string>, const char*, const char*, int> cases[] = {
+        {"localhost", {}, "Error: Invalid gateway address 'localhost'\n", "", 0},
+        {"127.0.0.42", {"abc"}, "", usage, 2},
+        {"127.0.0.42", {"5", "6"}, "", usage, 2}};
+    for (const auto& [gateway, args, out, err, exitCode] : cases) {
+        RunResult r = RunProgram(Config(gateway), args, "kelvane-monitor");
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(out, err, exitCode));
+    }
+}
+
+// kelvane-read: the answer alone on stdout among other telegrams, every other outcome one line on stderr
+// with its exit code.
+TEST(ReadCliTest, AnswerOnStdoutAndEachFailureInOneLineOnStderr)
+{
+    // Before the answer: the read's confirmation, a response from another address, a write to 1/2/3.
+    ScriptedGateway answering("127.0.0.61", 3671, [](const Bytes& request) -> std::vector<Bytes> {
+        if (ServiceType(request) != 0x0420) return ScriptedGateway::Polite(3)(request);
+        const std::string head = "06 10 04 20 00 15 04 03 ";
+        return {TunnellingAck(3, request[8]), ParseHex(head + "00 00 2E 00 BC E0 00 00 0A 03 01 00 00"),
+                ParseHex(head + "01 00 29 00 BC E0 11 05 0A 04 01 00 41"),
+                ParseHex(head + "02 00 29 00 BC E0 11 05 0A 03 01 00 81"),
+                ParseHex("06 10 04 20 00 17 04 03 03 00 29 00 BC E0 11 06 0A 03 03 00 40 0C 33")};
+    });
+    ScriptedGateway refusing("127.0.0.62", 3671,
+                             [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; });
+    ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
+    ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
+    const char* usage =
+        "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
+    const std::tuple<const char*, std::vector<std::string>, const char*, int> cases[] = {
+        {"127.0.0.61", {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
+        {"", {}, usage, 2},
+        {"", {"1/2/3", "61"}, usage, 2},
+        {"", {"1/2/3", "2", "3"}, usage, 2},
+        {"", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
+        {"x", {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
+        {"localhost", {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
+        {"127.0.0.62", {"1/2/3"}, "connect failed: refused with status 36\n", 2},
+        {"127.0.0.63", {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
+        {"127.0.0.64", {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
+    };
+    for (const auto& [gateway, args, line, exitCode] : cases) {
+        RunResult r = RunProgram(*gateway ? Config(gateway, "DEBUG-LEVEL=2\n") : "", args, "kelvane-read");
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode),
+                  std::make_tuple(exitCode ? "" : line, exitCode ? line : "", exitCode));
+    }
+    answering.WaitFor(7, 2000);  // the last datagrams may still be on their way
+    std::vector<std::string> got;
+    for (const Datagram& d : answering.Received()) got.push_back(HexOf(d.bytes));
+    ASSERT_EQ(got.size(), 7u);  // connect, read, 4 acknowledgements, disconnect
+    for (const std::string sequence : {"00", "01", "02", "03"})
+        EXPECT_EQ(std::count(got.begin(), got.end(), "06 10 04 21 00 0A 04 03 " + sequence + " 00"), 1);
 }

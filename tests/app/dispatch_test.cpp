@@ -8,7 +8,7 @@
 TEST(DispatchTest, SettingsResetBeforeReading)
 {
     TempFolder folder;
-    ASSERT_TRUE(folder.Ok() && folder.WorkIn());
+    ASSERT_TRUE(folder.WorkIn());
     folder.Write("Kelvane.ini", "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n");
     g_nDebugLevel = 5;
     g_strMyOwnIpAddress = "127.0.0.1";
