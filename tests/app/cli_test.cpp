@@ -23,32 +23,6 @@ std::string PortBytes(const Datagram& d)
 
 }  // namespace
 
-// No command: the usage, whatever the file says. Commands that stop in the dispatcher or at a refused
-// operand: nothing reaches the network.
-TEST(CliTest, UsageAndDispatcherLines)
-{
-    ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(1));
-    const char* usage =
-        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-        "  - send GA Type Value : sende GruppenAdresse\n";
-    const std::tuple<std::string, std::vector<std::string>, const char*> cases[] = {
-        {"", {}, usage},
-        {"[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage},
-        {"", {"search"}, "Error: File 'Kelvane.ini' not found\n"},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.37\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
-        {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
-        {Config("127.0.0.37"), {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
-        {Config("127.0.0.37"), {"help"}, ""},
-        {Config("127.0.0.37"), {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
-    };
-    for (const auto& [ini, args, out] : cases) {
-        RunResult r = RunProgram(ini, args);
-        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(std::string(out), "", 0))
-            << testing::PrintToString(args);
-    }
-    EXPECT_FALSE(gateway.WaitFor(1, 300)) << "nothing reaches the gateway";
-}
-
 // The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
 // (control, data, control), and channel 200 stays unsigned.
 TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
@@ -114,23 +88,12 @@ TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
     EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 07 00");
 }
 
-TEST(MonitorCliTest, GatewayCheckedAndArgumentsOutOfRangeGiveTheUsageLine)
+// Every outcome of a program but a send or a monitor's run: one line, on stdout with exit code 0 or on
+// stderr with another. The read's answer stands alone among other telegrams at level 2. Commands that stop
+// in the dispatcher or at a refused operand reach no gateway.
+TEST(CliTest, OneLinePerOutcome)
 {
-    const char* usage = "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
-    const std::tuple<const char*, std::vector<std::string>, const char*, const char*, int> cases[] = {
-        {"localhost", {}, "Error: Invalid gateway address 'localhost'\n", "", 0},
-        {"127.0.0.42", {"abc"}, "", usage, 2},
-        {"127.0.0.42", {"5", "6"}, "", usage, 2}};
-    for (const auto& [gateway, args, out, err, exitCode] : cases) {
-        RunResult r = RunProgram(Config(gateway), args, "kelvane-monitor");
-        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(out, err, exitCode));
-    }
-}
-
-// kelvane-read: the answer alone on stdout among other telegrams, every other outcome one line on stderr
-// with its exit code.
-TEST(ReadCliTest, AnswerOnStdoutAndEachFailureInOneLineOnStderr)
-{
+    ScriptedGateway untouched("127.0.0.37", 3671, ScriptedGateway::Polite(1));
     // Before the answer: the read's confirmation, a response from another address, a write to 1/2/3.
     ScriptedGateway answering("127.0.0.61", 3671, [](const Bytes& request) -> std::vector<Bytes> {
         if (ServiceType(request) != 0x0420) return ScriptedGateway::Polite(3)(request);
@@ -144,25 +107,47 @@ TEST(ReadCliTest, AnswerOnStdoutAndEachFailureInOneLineOnStderr)
                              [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; });
     ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
     ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
+    const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
     const char* usage =
+        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
+        "  - send GA Type Value : sende GruppenAdresse\n";
+    const char* monitorUsage =
+        "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
+    const char* readUsage =
         "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
-    const std::tuple<const char*, std::vector<std::string>, const char*, int> cases[] = {
-        {"127.0.0.61", {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
-        {"", {}, usage, 2},
-        {"", {"1/2/3", "61"}, usage, 2},
-        {"", {"1/2/3", "2", "3"}, usage, 2},
-        {"", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
-        {"x", {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
-        {"localhost", {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
-        {"127.0.0.62", {"1/2/3"}, "connect failed: refused with status 36\n", 2},
-        {"127.0.0.63", {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
-        {"127.0.0.64", {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
+    const std::string good = Config("127.0.0.37"), trace = "DEBUG-LEVEL=2\n";
+    // clang-format off
+    const std::tuple<const char*, std::string, std::vector<std::string>, const char*, int> cases[] = {
+        {send, "", {}, usage, 0},
+        {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
+        {send, "", {"search"}, "Error: File 'Kelvane.ini' not found\n", 0},
+        {send, Config("127.0.0.37", "", ""), {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
+        {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
+        {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
+        {send, good, {"help"}, "", 0},
+        {send, good, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
+        {monitor, Config("localhost"), {}, "Error: Invalid gateway address 'localhost'\n", 0},
+        {monitor, good, {"abc"}, monitorUsage, 2},
+        {monitor, good, {"5", "6"}, monitorUsage, 2},
+        {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
+        {read, "", {}, readUsage, 2},
+        {read, "", {"1/2/3", "61"}, readUsage, 2},
+        {read, "", {"1/2/3", "2", "3"}, readUsage, 2},
+        {read, "", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
+        {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
+        {read, Config("localhost"), {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
+        {read, Config("127.0.0.62", trace), {"1/2/3"}, "connect failed: refused with status 36\n", 2},
+        {read, Config("127.0.0.63", trace), {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
+        {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
     };
-    for (const auto& [gateway, args, line, exitCode] : cases) {
-        RunResult r = RunProgram(*gateway ? Config(gateway, "DEBUG-LEVEL=2\n") : "", args, "kelvane-read");
+    // clang-format on
+    for (const auto& [name, ini, args, line, exitCode] : cases) {
+        RunResult r = RunProgram(ini, args, name);
         EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode),
-                  std::make_tuple(exitCode ? "" : line, exitCode ? line : "", exitCode));
+                  std::make_tuple(exitCode ? "" : line, exitCode ? line : "", exitCode))
+            << name << testing::PrintToString(args);
     }
+    EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
     answering.WaitFor(7, 2000);  // the last datagrams may still be on their way
     EXPECT_EQ(answering.Received().size(), 7u) << "connect, read, 4 acknowledgements, disconnect";
     EXPECT_EQ(answering.CountOf(0x0421), 4u);

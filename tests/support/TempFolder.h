@@ -10,14 +10,12 @@
 
 class TempFolder {
 public:
-    TempFolder()
+    TempFolder()  // a name taken already leaves Path() empty
     {
         std::error_code error;
-        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-        for (int attempt = 0; !error && attempt < 100 && m_path.empty(); ++attempt) {
-            const auto path = base / ("kelvane-test-" + std::to_string(std::random_device()()));
-            if (std::filesystem::create_directory(path, error)) m_path = path.string();
-        }
+        const auto path = std::filesystem::temp_directory_path(error) /
+                          ("kelvane-test-" + std::to_string(std::random_device()()));
+        if (!error && std::filesystem::create_directory(path, error)) m_path = path.string();
     }
     ~TempFolder()
     {
