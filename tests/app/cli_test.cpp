@@ -115,7 +115,7 @@ TEST(CliTest, OneLinePerOutcome)
         "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
     const char* readUsage =
         "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
-    const std::string good = Config("127.0.0.37"), trace = "DEBUG-LEVEL=2\n";
+    const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
     // clang-format off
     const std::tuple<const char*, std::string, std::vector<std::string>, const char*, int> cases[] = {
         {send, "", {}, usage, 0},
@@ -125,8 +125,11 @@ TEST(CliTest, OneLinePerOutcome)
         {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
         {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
         {send, good, {"help"}, "", 0},
-        {send, good, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
-        {monitor, Config("localhost"), {}, "Error: Invalid gateway address 'localhost'\n", 0},
+        // The first check that fails speaks, in the order of the operands; the gateway comes last.
+        {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
+        {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
+        {send, bad, {"send", "1/2/3", "EIS1", "1"}, "Error: Invalid gateway address 'localhost'\n", 0},
+        {monitor, bad, {}, "Error: Invalid gateway address 'localhost'\n", 0},
         {monitor, good, {"abc"}, monitorUsage, 2},
         {monitor, good, {"5", "6"}, monitorUsage, 2},
         {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
@@ -135,7 +138,7 @@ TEST(CliTest, OneLinePerOutcome)
         {read, "", {"1/2/3", "2", "3"}, readUsage, 2},
         {read, "", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
         {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
-        {read, Config("localhost"), {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
+        {read, bad, {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
         {read, Config("127.0.0.62", trace), {"1/2/3"}, "connect failed: refused with status 36\n", 2},
         {read, Config("127.0.0.63", trace), {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
         {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},

@@ -18,37 +18,33 @@ int ReadInFolder(TempFolder& folder, const char* file)
 
 TEST(ReadConfigFileTest, Table)
 {
-    const std::string local = "MY-OWN-IP-ADDRESS=192.168.1.20\n", ip = "192.168.1.20", longText(492, 'a');
+    const std::string h = "[CONFIG]\n", local = "MY-OWN-IP-ADDRESS=10.0.0.9\n", ip = "10.0.0.9";
+    const std::string longText(492, 'a'), shorter(491, 'a');
     struct Case {
         std::string file, local, gateway;
         int level;
     };
     // clang-format off
     const Case cases[] = {  // "a", "b", -99: not set
-        {"[CONFIG]\n" + local + "GATEWAY-IP-ADDRESS=10.0.0.2\nDEBUG-LEVEL=2 ; verbose\n", ip, "10.0.0.2", 2},
+        {h + local + "GATEWAY-IP-ADDRESS=10.0.0.2\nDEBUG-LEVEL=2 ; verbose\n", ip, "10.0.0.2", 2},
         {"[config]\n" + local + "[CONFIGURE]\n" + local, "a", "b", -99},  // all 8 characters compared
-        {"[CONFIG] ; the client\n" + local, ip, "b", -99},
-        {local + "[CONFIG]\n[OTHER]\n" + local, "a", "b", -99},
-        {"[CONFIG]\n" + local + "[OTHER]\nDEBUG-LEVEL=5\n[CONFIG]\nDEBUG-LEVEL=1\n", ip, "b", 1},
-        {"[CONFIG]\nmy-own-ip-address=192.168.1.20\n", ip, "b", -99},
-        {"[CONFIG]\nMY-OWN-IP-ADDRESS = 192.168.1.20\n  MY-OWN-IP-ADDRESS=192.168.1.20\n", "a", "b", -99},
-        {"[CONFIG]\nMY-OWN-IP-ADDRESS= \t192.168.1.20\n", ip, "b", -99},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=GW.Local ; comment\n", "a", "GW.Local", -99},
-        {"[CONFIG]\nDEBUG-LEVEL=5\nDEBUG-LEVEL=abc\n", "a", "b", 0},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n", "a", "10.0.0.1", -99},
-        {"[CONFIG]\n  ;x=1\n [OTHER]\nDEBUG-LEVEL=3\n", "a", "b", 3},
-        {" [CONFIG]\nDEBUG-LEVEL=3\n", "a", "b", -99},
-        {"[CONFIG]\n=10.0.0.1\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "a", "b", -99},
-        {"[CONFIG]\nDEBUG-LEVEL=-7", "a", "b", -7}, {"[CONFIG]\nA=1\rDEBUG-LEVEL=4\n", "a", "b", -99},
+        {"[CONFIG] ; the client\n" + local, ip, "b", -99}, {local + h + "[OTHER]\n" + local, "a", "b", -99},
+        {h + local + "[OTHER]\nDEBUG-LEVEL=5\n" + h + "DEBUG-LEVEL=1\n", ip, "b", 1},
+        {h + "my-own-ip-address=10.0.0.9\n", ip, "b", -99}, {h + "MY-OWN-IP-ADDRESS= \t" + ip, ip, "b", -99},
+        {h + "MY-OWN-IP-ADDRESS = 10.0.0.9\n  MY-OWN-IP-ADDRESS=10.0.0.9\n", "a", "b", -99},
+        {h + "GATEWAY-IP-ADDRESS=GW.Local ; comment\n", "a", "GW.Local", -99},
+        {h + "DEBUG-LEVEL=5\nDEBUG-LEVEL=abc\n", "a", "b", 0}, {h + "DEBUG-LEVEL=-7", "a", "b", -7},
+        {h + "GATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n", "a", "10.0.0.1", -99},
+        {h + "  ;x=1\n [OTHER]\nDEBUG-LEVEL=3\n", "a", "b", 3}, {" [CONFIG]\nDEBUG-LEVEL=3\n", "a", "b", -99},
+        {h + "=10.0.0.1\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "a", "b", -99},
         {"[CONFIG]\r\nGATEWAY-IP-ADDRESS=10.0.0.1\r\n\r\nDEBUG-LEVEL=4\r\n", "a", "10.0.0.1", 4},
         // Lines are read in pieces of 511 characters, each piece counting as a line.
-        {"[CONFIG]\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", "a", "b", 9},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=" + longText + "bbb\n", "a", longText, -99},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=" + longText.substr(1) + "\r\nDEBUG-LEVEL=6\r\n", "a",
-         longText.substr(1), 6},
-        // Windows editors put a UTF-8 byte-order mark first; the header still counts.
+        {h + "X=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", "a", "b", 9},
+        {h + "GATEWAY-IP-ADDRESS=" + longText + "bbb\n", "a", longText, -99},
+        {h + "GATEWAY-IP-ADDRESS=" + shorter + "\r\nDEBUG-LEVEL=6\r\n", "a", shorter, 6},
+        // Windows editors put a UTF-8 byte-order mark first; the header still counts, and only there.
         {"\xEF\xBB\xBF[CONFIG]\n" + local, ip, "b", -99}, {"\xEF\xBB\xBF", "a", "b", -99},
-        {"[CONFIG]\n\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "a", "b", -99},
+        {h + "\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "a", "b", -99}, {h + "A=1\rDEBUG-LEVEL=4\n", "a", "b", -99},
     };
     // clang-format on
     for (const Case& c : cases) {
