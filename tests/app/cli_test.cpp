@@ -7,21 +7,15 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScriptedGateway.h"
 
-namespace {
-
-std::string Config(const std::string& gateway, const std::string& more = "", const char* local = "127.0.0.1")
+static std::string Config(const std::string& gateway, const std::string& more = "")
 {
-    return std::string("[CONFIG]\nMY-OWN-IP-ADDRESS=") + local + "\nGATEWAY-IP-ADDRESS=" + gateway + "\n" +
-           more;
+    return "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=" + gateway + "\n" + more;
 }
 
-std::string PortBytes(const Datagram& d)
+static std::string PortBytes(const Datagram& d)  // the sender's port as a frame names it
 {
-    const unsigned port = ntohs(d.from.sin_port);
-    return HexOf({std::uint8_t(port >> 8), std::uint8_t(port)});
+    return HexOf({std::uint8_t(ntohs(d.from.sin_port) >> 8), std::uint8_t(ntohs(d.from.sin_port))});
 }
-
-}  // namespace
 
 // The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
 // (control, data, control), and channel 200 stays unsigned.
@@ -31,10 +25,7 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
         "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
     const std::string addresses =
         "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
-    const std::pair<int, std::string> cases[] = {
-        {-1, ""},
-        {0, ""},
-        {1, banner + addresses},
+    const std::pair<int, std::string> cases[] = {{-1, ""}, {0, ""}, {1, banner + addresses},
         {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n"}};
     for (const auto& [level, pattern] : cases) {
         ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
@@ -58,7 +49,8 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 // neither socket binds).
 TEST(SendCliTest, AddressLinesAndBindFailures)
 {
-    RunResult r = RunProgram(Config("127.1", "DEBUG-LEVEL=1\n", "abc"), {"send", "1/2/3", "EIS1", "1"});
+    RunResult r = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
+                             {"send", "1/2/3", "EIS1", "1"});
     EXPECT_NE(r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n"
                          "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"),
               std::string::npos)
@@ -121,7 +113,7 @@ TEST(CliTest, OneLinePerOutcome)
         {send, "", {}, usage, 0},
         {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
         {send, "", {"search"}, "Error: File 'Kelvane.ini' not found\n", 0},
-        {send, Config("127.0.0.37", "", ""), {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
+        {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
         {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
         {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
         {send, good, {"help"}, "", 0},

@@ -1,20 +1,21 @@
+// The settings as read from Kelvane.ini, and the dispatcher's steps: settings read afresh, and the command
+// a command line names.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "app/Dispatch.h"
 #include "app/Settings.h"
 #include "tests/support/TempFolder.h"
 
-namespace {
-
 // Sets what the file may change to a known state, then reads Kelvane.ini written in a fresh working folder.
-int ReadInFolder(TempFolder& folder, const char* file)
+static int ReadInFolder(TempFolder& folder, const char* file)
 {
     if (!folder.WorkIn()) return -1;
-    if (file) folder.Write("Kelvane.ini", file);
+    if (file) std::ofstream("Kelvane.ini", std::ios::binary) << file;
     g_strMyOwnIpAddress = "a", g_strGatewayIpAddress = "b", g_nDebugLevel = -99;
     return ReadConfigFile();
 }
-
-}  // namespace
 
 TEST(ReadConfigFileTest, Table)
 {
@@ -56,17 +57,42 @@ TEST(ReadConfigFileTest, Table)
     }
 }
 
-// A missing file says so and changes nothing; a folder of that name counts as missing (opening one fails
-// on Windows).
-TEST(ReadConfigFileTest, NoFileOrAFolderOfItsName)
+// A folder of that name counts as no file (opening one fails on Windows): it says so and changes nothing.
+TEST(ReadConfigFileTest, AFolderOfItsNameIsNoFile)
 {
-    for (bool asFolder : {false, true}) {
-        TempFolder folder;
-        ASSERT_TRUE(!asFolder || std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(ReadInFolder(folder, nullptr), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
-        EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
-                  std::make_tuple("a", "b", -99));
+    TempFolder folder;
+    ASSERT_TRUE(std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReadInFolder(folder, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
+    EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
+              std::make_tuple("a", "b", -99));
+}
+
+// What an earlier read set is gone before the next.
+TEST(DispatchTest, SettingsResetBeforeReading)
+{
+    TempFolder folder;
+    ASSERT_EQ(ReadInFolder(folder, "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n"), 1);  // own address "a"
+    EXPECT_FALSE(PrepareCommand() || g_nDebugLevel != 0) << "the earlier address and level are gone";
+}
+
+// Only the whole word, in any case, names a command; send takes four words or more, its operands parsed
+// and as typed (the program tests see them parsed).
+TEST(DispatchTest, CommandWordsAndSendOperands)
+{
+    using K = CommandLine;
+    const std::pair<std::vector<std::string>, std::array<int, 4>> cases[] = {
+        {{"search"}, {K::kSearch}}, {{"sEaRcH", "1/2/3"}, {K::kSearch}}, {{"searchx"}, {K::kNone}},
+        {{" send", "1/2/3", "EIS1", "1"}, {K::kNone}}, {{"send", "1/2/3", "EIS1"}, {K::kTooFewOperands}},
+        {{"sEnD", "#0A03", "Eis6", "+5", "extra"}, {K::kSend, 0x0A03, 6, 5}},
+    };
+    for (auto [args, parsed] : cases) {
+        std::vector<char*> argv{const_cast<char*>("kelvane")};
+        for (std::string& arg : args) argv.push_back(&arg[0]);
+        const CommandLine line = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ((std::array<int, 4>{line.kind, line.groupAddress, line.eisType, line.value}), parsed)
+            << testing::PrintToString(args);
+        EXPECT_TRUE(line.kind != K::kSend || (line.groupAddressText == argv[2] && line.valueText == argv[4]));
     }
 }

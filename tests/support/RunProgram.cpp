@@ -16,12 +16,11 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
     TempFolder temp;
     const std::string& folder = temp.Path();
     if (folder.empty()) return {};
-    if (!ini.empty()) temp.Write("Kelvane.ini", ini);
+    if (!ini.empty()) std::ofstream(folder + "/Kelvane.ini", std::ios::binary) << ini;
     std::string program = std::string(KELVANE_BINARY_DIR "/") + name;
     args.insert(args.begin(), program);
-    const char* wine = std::getenv("KELVANE_WINE");
-    if (const char* windowsPrograms = std::getenv("KELVANE_WINE_PROGRAMS"); wine && windowsPrograms) {
-        args[0] = std::string(windowsPrograms) + "/" + name + ".exe";
+    if (const char* wine = std::getenv("KELVANE_WINE")) {
+        args[0] = std::string(std::getenv("KELVANE_WINE_PROGRAMS")) + "/" + name + ".exe";
         args.insert(args.begin(), program = wine);
     }
     std::vector<char*> argv;
@@ -38,11 +37,8 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
     }
     int status = -1;
     for (int waited = 0; pid > 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
-        if (waited < seconds * 1000) {
-            usleep(10000);
-        } else if (kill(pid, SIGKILL) == 0) {
-            waitpid(pid, &status, 0);
-        }
+        if (waited >= seconds * 1000) kill(pid, SIGKILL);  // again until reaped: the pid stays ours
+        usleep(10000);
     }
     auto read = [&folder](const char* file) {
         std::stringstream text;

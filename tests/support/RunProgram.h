@@ -11,6 +11,6 @@ struct RunResult {
 
 // Runs the build folder's program name with args in a fresh folder that holds ini as Kelvane.ini (no file
 // when empty), killed by pid after the given seconds. With KELVANE_WINE set to Wine's loader, name.exe of
-// the folder KELVANE_WINE_PROGRAMS runs under Wine instead.
+// the folder KELVANE_WINE_PROGRAMS (which must then be set) runs under Wine instead.
 RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name = "kelvane",
                      int seconds = 10);

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
@@ -27,10 +26,6 @@ public:
     TempFolder(const TempFolder&) = delete;
 
     const std::string& Path() const { return m_path; }  // empty: none could be made
-    void Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(m_path + "/" + name, std::ios::binary) << bytes;
-    }
     bool WorkIn()
     {
         std::error_code error;

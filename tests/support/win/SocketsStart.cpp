@@ -2,11 +2,7 @@
 // peer): the program's code starts them only for itself.
 #include "platform/wsock.h"
 
-namespace {
-
-const int kSocketsStarted = [] {
+static const int kSocketsStarted = [] {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data);
 }();
-
-}  // namespace
