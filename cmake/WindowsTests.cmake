@@ -18,15 +18,16 @@ target_compile_options(gtest_main PRIVATE -w)
 # - app/monitor_test: it takes the monitor's output with open_memstream, which
 #   Windows lacks, and its gateways at 127.0.0.x would answer from 127.0.0.1
 #   under Wine (see scripts/windows.sh); the monitor program runs there instead.
+# - the program tests (*cli_test) with the support that runs a program:
+#   scripts/windows.sh runs them from the Linux test program against the
+#   Windows programs under Wine.
 file(GLOB_RECURSE KELVANE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
-list(FILTER KELVANE_TEST_SOURCES EXCLUDE REGEX "/tests/(platform/(wsock|winbase)|app/monitor)_test\\.cpp$")
-# The support code, with Windows' way to run a program.
+list(FILTER KELVANE_TEST_SOURCES EXCLUDE REGEX
+  "/tests/(platform/(wsock|winbase)|app/monitor)_test\\.cpp$|cli_test\\.cpp$")
+# The support code, with Windows Sockets started for the tests' own sockets.
 file(GLOB KELVANE_TEST_SUPPORT CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/support/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/win/*.cpp)
 list(FILTER KELVANE_TEST_SUPPORT EXCLUDE REGEX "/tests/support/RunProgram\\.cpp$")
 
 add_executable(kelvane_tests ${KELVANE_TEST_SOURCES} ${KELVANE_TEST_SUPPORT})
 target_link_libraries(kelvane_tests PRIVATE kelvane_lib gtest gtest_main)
-target_compile_definitions(kelvane_tests PRIVATE
-  KELVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(kelvane_tests kelvane kelvane-monitor kelvane-read)

@@ -1,63 +1,149 @@
-// The real program, run in a fresh folder: exact output bytes and exit code.
+// The programs as a user runs them, each in a fresh folder against scripted gateways on loopback: the
+// exact output bytes and exit code, and what reaches the gateway.
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScriptedGateway.h"
-#include "tests/support/TempFolder.h"
 
-namespace {
-
-const char kComplete[] = "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=127.0.0.37\n";
-
-void Expect(const char* file, const std::vector<std::string>& args, const std::string& out)
+static std::string Config(const std::string& gateway, const std::string& more = "")
 {
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    if (file) folder.Write("Kelvane.ini", file);
-    RunResult r = RunProgram(folder.Path(), args);
-    EXPECT_EQ(r.out, out) << testing::PrintToString(args);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.exitCode, 0);
+    return "[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\nGATEWAY-IP-ADDRESS=" + gateway + "\n" + more;
 }
 
-}  // namespace
-
-TEST(CliTest, NoArgumentPrintsUsageWithoutReadingTheFile)
+static std::string PortBytes(const Datagram& d)  // the sender's port as a frame names it
 {
-    for (const char* file : {static_cast<const char*>(nullptr), "[CONFIG]\nDEBUG-LEVEL=1\n"})
-        Expect(file, {}, "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-                         "  - send GA Type Value : sende GruppenAdresse\n");
+    return HexOf({std::uint8_t(ntohs(d.from.sin_port) >> 8), std::uint8_t(ntohs(d.from.sin_port))});
 }
 
-// Commands that stop in the dispatcher or at a refused operand: nothing
-// reaches the network.
-TEST(CliTest, DispatcherLines)
+// The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
+// (control, data, control), and channel 200 stays unsigned.
+TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
-    ScriptedGateway gateway("127.0.0.37", 3671, ScriptedGateway::Polite(1));
-    ASSERT_TRUE(gateway.ok());
-    const std::tuple<const char*, std::vector<std::string>, const char*> cases[] = {
-        {nullptr, {"search"}, "Error: File 'Kelvane.ini' not found\n"},
-        {nullptr, {"send", "1/2/3", "EIS1", "1"}, "Error: File 'Kelvane.ini' not found\n"},
-        {"[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.37\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n"},
-        {"[CONFIG]\nMY-OWN-IP-ADDRESS=127.0.0.1\n", {"search"}, "Error: Invalid 'GateWay-IP-Address'\n"},
-        {kComplete, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n"},
-        {kComplete, {"help"}, ""},
-        {kComplete, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n"},
-        {kComplete, {"send", "a/b/c", "EIS1", "1"}, "Error: Invalid group address 'a/b/c'\n"},
+    const std::string banner =
+        "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
+    const std::string addresses =
+        "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
+    const std::pair<int, std::string> cases[] = {{-1, ""}, {0, ""}, {1, banner + addresses},
+        {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n"}};
+    for (const auto& [level, pattern] : cases) {
+        ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
+        RunResult r = RunProgram(Config("127.0.0.27", "DEBUG-LEVEL=" + std::to_string(level) + "\n"),
+                                 {"send", "1/2/3", "EIS6", "200"});
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && r.exitCode == 0)
+            << r.out;
+        ASSERT_TRUE(gateway.WaitFor(3, 2000));
+        const std::vector<Datagram> got = gateway.Received();
+        const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
+        EXPECT_NE(control, data);
+        EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control +
+                                           " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
+        EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
+        EXPECT_EQ(HexOf(got[2].bytes) + PortBytes(got[2]),
+                  "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control + control);
+    }
+}
+
+// The address lines show what the socket library understood (127.1 in full, abc as no address, to which
+// neither socket binds).
+TEST(SendCliTest, AddressLinesAndBindFailures)
+{
+    RunResult r = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
+                             {"send", "1/2/3", "EIS1", "1"});
+    EXPECT_NE(r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n"
+                         "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"),
+              std::string::npos)
+        << r.out;
+}
+
+// 80 datagrams of 1000 bytes that are no frame (more than the receive pipe holds), then a telegram once
+// the connect's answer was taken (before it, it is for an unknown channel): the telegram is shown and
+// acknowledged, and the run ends on time with the disconnect report.
+TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
+{
+    ScriptedGateway gateway("127.0.0.41", 3671, ScriptedGateway::Polite(3));
+    std::thread flood([&gateway] {
+        if (!gateway.WaitFor(1, 5000)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sockaddr_in data = Loopback(gateway.Received()[0].bytes[20] << 8 | gateway.Received()[0].bytes[21]);
+        for (int i = 0; i < 80; ++i) gateway.SendTo(Bytes(1000, 0xFF), data);
+        gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 07 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
+    });
+    RunResult r = RunProgram(Config("127.0.0.41"), {"2"}, "kelvane-monitor");
+    flood.join();
+    EXPECT_EQ(r.out + r.err + std::to_string(r.exitCode),
+              "\nconnection ok:\nchannel       3 \nstatus        0 \nIP address    127 0 0 9  \n"
+              "data          04 04 11 fa  \n\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
+              "disconnected\nchannel      3 \n\n0");
+    EXPECT_EQ(gateway.Received().size(), 3u) << "connect, acknowledgement, disconnect";
+    EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 07 00");
+}
+
+// Every outcome of a program but a send or a monitor's run: one line, on stdout with exit code 0 or on
+// stderr with another. The read's answer stands alone among other telegrams at level 2. Commands that stop
+// in the dispatcher or at a refused operand reach no gateway.
+TEST(CliTest, OneLinePerOutcome)
+{
+    ScriptedGateway untouched("127.0.0.37", 3671, ScriptedGateway::Polite(1));
+    // Before the answer: the read's confirmation, a response from another address, a write to 1/2/3.
+    ScriptedGateway answering("127.0.0.61", 3671, [](const Bytes& request) -> std::vector<Bytes> {
+        if (ServiceType(request) != 0x0420) return ScriptedGateway::Polite(3)(request);
+        const std::string head = "06 10 04 20 00 15 04 03 ";
+        return {TunnellingAck(3, request[8]), ParseHex(head + "00 00 2E 00 BC E0 00 00 0A 03 01 00 00"),
+                ParseHex(head + "01 00 29 00 BC E0 11 05 0A 04 01 00 41"),
+                ParseHex(head + "02 00 29 00 BC E0 11 05 0A 03 01 00 81"),
+                ParseHex("06 10 04 20 00 17 04 03 03 00 29 00 BC E0 11 06 0A 03 03 00 40 0C 33")};
+    });
+    ScriptedGateway refusing("127.0.0.62", 3671,
+                             [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; });
+    ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
+    ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
+    const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
+    const char* usage =
+        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
+        "  - send GA Type Value : sende GruppenAdresse\n";
+    const char* monitorUsage =
+        "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
+    const char* readUsage =
+        "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
+    const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
+    // clang-format off
+    const std::tuple<const char*, std::string, std::vector<std::string>, const char*, int> cases[] = {
+        {send, "", {}, usage, 0},
+        {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
+        {send, "", {"search"}, "Error: File 'Kelvane.ini' not found\n", 0},
+        {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
+        {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
+        {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
+        {send, good, {"help"}, "", 0},
+        // The first check that fails speaks, in the order of the operands; the gateway comes last.
+        {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
+        {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
+        {send, bad, {"send", "1/2/3", "EIS1", "1"}, "Error: Invalid gateway address 'localhost'\n", 0},
+        {monitor, bad, {}, "Error: Invalid gateway address 'localhost'\n", 0},
+        {monitor, good, {"abc"}, monitorUsage, 2},
+        {monitor, good, {"5", "6"}, monitorUsage, 2},
+        {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
+        {read, "", {}, readUsage, 2},
+        {read, "", {"1/2/3", "61"}, readUsage, 2},
+        {read, "", {"1/2/3", "2", "3"}, readUsage, 2},
+        {read, "", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
+        {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
+        {read, bad, {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
+        {read, Config("127.0.0.62", trace), {"1/2/3"}, "connect failed: refused with status 36\n", 2},
+        {read, Config("127.0.0.63", trace), {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
+        {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
     };
-    for (const auto& [file, args, out] : cases) Expect(file, args, out);
-    EXPECT_FALSE(gateway.WaitFor(1, 300)) << "nothing reaches the gateway";
-}
-
-TEST(CliTest, BannerFromLevelOne)
-{
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    folder.Write("Kelvane.ini", std::string(kComplete) + "DEBUG-LEVEL=1\n");
-    RunResult r = RunProgram(folder.Path(), {"Help"});
-    const std::regex banner(
-        "Kelvane Version v03\nbuild [A-Z][a-z][a-z] [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\n\n");
-    EXPECT_TRUE(std::regex_match(r.out, banner)) << r.out;
+    // clang-format on
+    for (const auto& [name, ini, args, line, exitCode] : cases) {
+        RunResult r = RunProgram(ini, args, name);
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode),
+                  std::make_tuple(exitCode ? "" : line, exitCode ? line : "", exitCode))
+            << name << testing::PrintToString(args);
+    }
+    EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
+    answering.WaitFor(7, 2000);  // the last datagrams may still be on their way
+    EXPECT_EQ(answering.Received().size(), 7u) << "connect, read, 4 acknowledgements, disconnect";
+    EXPECT_EQ(answering.CountOf(0x0421), 4u);
 }

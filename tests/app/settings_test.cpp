@@ -1,83 +1,98 @@
+// The settings as read from Kelvane.ini, and the dispatcher's steps: settings read afresh, and the command
+// a command line names.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "app/Dispatch.h"
 #include "app/Settings.h"
 #include "tests/support/TempFolder.h"
 
-namespace {
-
-struct Case {
-    std::string file, local, gateway;
-    int level;
-};
-
-const std::string kLocal = "MY-OWN-IP-ADDRESS=192.168.1.20\n", kIp = "192.168.1.20", kLong(492, 'a');
-
-const Case kCases[] = {
-    {"[CONFIG]\n" + kLocal + "GATEWAY-IP-ADDRESS=10.0.0.2\nDEBUG-LEVEL=2 ; verbose\n", kIp, "10.0.0.2", 2},
-    {"[config]\n" + kLocal + "[CONFIGURE]\n" + kLocal, "", "", 0},  // all 8 characters compared
-    {"[CONFIG] ; the client\n" + kLocal, kIp, "", 0},
-    {kLocal + "[CONFIG]\n[OTHER]\n" + kLocal, "", "", 0},
-    {"[CONFIG]\n" + kLocal + "[OTHER]\nDEBUG-LEVEL=5\n[CONFIG]\nDEBUG-LEVEL=1\n", kIp, "", 1},
-    {"[CONFIG]\nmy-own-ip-address=192.168.1.20\n", kIp, "", 0},
-    {"[CONFIG]\nMY-OWN-IP-ADDRESS = 192.168.1.20\n", "", "", 0},
-    {"[CONFIG]\nMY-OWN-IP-ADDRESS= \t192.168.1.20\n", kIp, "", 0},
-    {"[CONFIG]\n  MY-OWN-IP-ADDRESS=192.168.1.20\n", "", "", 0},
-    {"[CONFIG]\nGATEWAY-IP-ADDRESS=GW.Local ; comment\n", "", "GW.Local", 0},
-    {"[CONFIG]\nDEBUG-LEVEL=5\nDEBUG-LEVEL=abc\n", "", "", 0},
-    {"[CONFIG]\nGATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n", "", "10.0.0.1", 0},
-    {"[CONFIG]\n  ;x=1\nDEBUG-LEVEL=3\n", "", "", 3},
-    {"[CONFIG]\n [OTHER]\nDEBUG-LEVEL=3\n", "", "", 3},
-    {" [CONFIG]\nDEBUG-LEVEL=3\n", "", "", 0},
-    {"[CONFIG]\n=10.0.0.1\n", "", "", 0},
-    {"[CONFIG]\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "", "", 0},
-    {"[CONFIG]\nDEBUG-LEVEL=-7", "", "", -7},
-    {"[CONFIG]\r\nGATEWAY-IP-ADDRESS=10.0.0.1\r\n\r\nDEBUG-LEVEL=4\r\n", "", "10.0.0.1", 4},
-    {"[CONFIG]\nA=1\rDEBUG-LEVEL=4\n", "", "", 0},
-    // Lines are read in pieces of 511 characters, each piece counting as a line.
-    {"[CONFIG]\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", "", "", 9},
-    {"[CONFIG]\nGATEWAY-IP-ADDRESS=" + kLong + "bbb\n", "", kLong, 0},
-    {"[CONFIG]\nGATEWAY-IP-ADDRESS=" + kLong.substr(1) + "\r\nDEBUG-LEVEL=6\r\n", "", kLong.substr(1), 6},
-    // Windows editors put a UTF-8 byte-order mark first; the header still counts.
-    {"\xEF\xBB\xBF[CONFIG]\n" + kLocal, kIp, "", 0},
-    {"\xEF\xBB\xBF", "", "", 0},
-    {"[CONFIG]\n\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "", "", 0},
-};
-
-}  // namespace
+// Sets what the file may change to a known state, then reads Kelvane.ini written in a fresh working folder.
+static int ReadInFolder(TempFolder& folder, const char* file)
+{
+    if (!folder.WorkIn()) return -1;
+    if (file) std::ofstream("Kelvane.ini", std::ios::binary) << file;
+    g_strMyOwnIpAddress = "a", g_strGatewayIpAddress = "b", g_nDebugLevel = -99;
+    return ReadConfigFile();
+}
 
 TEST(ReadConfigFileTest, Table)
 {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(testing::PrintToString(c.file));
+    const std::string h = "[CONFIG]\n", local = "MY-OWN-IP-ADDRESS=10.0.0.9\n", ip = "10.0.0.9";
+    const std::string longText(492, 'a'), shorter(491, 'a');
+    struct Case {
+        std::string file, local, gateway;
+        int level;
+    };
+    // clang-format off
+    const Case cases[] = {  // "a", "b", -99: not set
+        {h + local + "GATEWAY-IP-ADDRESS=10.0.0.2\nDEBUG-LEVEL=2 ; verbose\n", ip, "10.0.0.2", 2},
+        {"[config]\n" + local + "[CONFIGURE]\n" + local, "a", "b", -99},  // all 8 characters compared
+        {"[CONFIG] ; the client\n" + local, ip, "b", -99}, {local + h + "[OTHER]\n" + local, "a", "b", -99},
+        {h + local + "[OTHER]\nDEBUG-LEVEL=5\n" + h + "DEBUG-LEVEL=1\n", ip, "b", 1},
+        {h + "my-own-ip-address=10.0.0.9\n", ip, "b", -99}, {h + "MY-OWN-IP-ADDRESS= \t" + ip, ip, "b", -99},
+        {h + "MY-OWN-IP-ADDRESS = 10.0.0.9\n  MY-OWN-IP-ADDRESS=10.0.0.9\n", "a", "b", -99},
+        {h + "GATEWAY-IP-ADDRESS=GW.Local ; comment\n", "a", "GW.Local", -99},
+        {h + "DEBUG-LEVEL=5\nDEBUG-LEVEL=abc\n", "a", "b", 0}, {h + "DEBUG-LEVEL=-7", "a", "b", -7},
+        {h + "GATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n", "a", "10.0.0.1", -99},
+        {h + "  ;x=1\n [OTHER]\nDEBUG-LEVEL=3\n", "a", "b", 3}, {" [CONFIG]\nDEBUG-LEVEL=3\n", "a", "b", -99},
+        {h + "=10.0.0.1\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "a", "b", -99},
+        {"[CONFIG]\r\nGATEWAY-IP-ADDRESS=10.0.0.1\r\n\r\nDEBUG-LEVEL=4\r\n", "a", "10.0.0.1", 4},
+        // Lines are read in pieces of 511 characters, each piece counting as a line.
+        {h + "X=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", "a", "b", 9},
+        {h + "GATEWAY-IP-ADDRESS=" + longText + "bbb\n", "a", longText, -99},
+        {h + "GATEWAY-IP-ADDRESS=" + shorter + "\r\nDEBUG-LEVEL=6\r\n", "a", shorter, 6},
+        // Windows editors put a UTF-8 byte-order mark first; the header still counts, and only there.
+        {"\xEF\xBB\xBF[CONFIG]\n" + local, ip, "b", -99}, {"\xEF\xBB\xBF", "a", "b", -99},
+        {h + "\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "a", "b", -99}, {h + "A=1\rDEBUG-LEVEL=4\n", "a", "b", -99},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
         TempFolder folder;
-        ASSERT_TRUE(folder.Ok() && folder.WorkIn());
-        folder.Write("Kelvane.ini", c.file);
-        g_strMyOwnIpAddress = g_strGatewayIpAddress = "";
-        g_nDebugLevel = 0;
-        ASSERT_EQ(ReadConfigFile(), 1);
-        EXPECT_EQ(g_strMyOwnIpAddress.str(), c.local);
-        EXPECT_EQ(g_strGatewayIpAddress.str(), c.gateway);
-        EXPECT_EQ(g_nDebugLevel, c.level);
+        ASSERT_EQ(ReadInFolder(folder, c.file.c_str()), 1);
+        EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
+                  std::make_tuple(c.local, c.gateway, c.level))
+            << testing::PrintToString(c.file);
     }
 }
 
-// A missing file says so and changes nothing; a folder of that name counts
-// as missing (opening one fails on Windows); a file changes only what it names.
-TEST(ReadConfigFileTest, SettingsNotNamedKeepTheirValues)
+// A folder of that name counts as no file (opening one fails on Windows): it says so and changes nothing.
+TEST(ReadConfigFileTest, AFolderOfItsNameIsNoFile)
 {
-    for (int kind : {0, 1, 2}) {  // none, a folder, a file
-        TempFolder folder;
-        ASSERT_TRUE(folder.Ok() && folder.WorkIn());
-        if (kind == 2) folder.Write("Kelvane.ini", "[CONFIG]\nDEBUG-LEVEL=1\n");
-        ASSERT_TRUE(kind != 1 || std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
-        g_strMyOwnIpAddress = "a";
-        g_strGatewayIpAddress = "b";
-        g_nDebugLevel = 0;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(ReadConfigFile(), kind == 2);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  kind == 2 ? "" : "Error: File 'Kelvane.ini' not found\n");
-        EXPECT_EQ(g_strMyOwnIpAddress.str() + g_strGatewayIpAddress.str(), "ab");
-        EXPECT_EQ(g_nDebugLevel, kind == 2) << kind;
+    TempFolder folder;
+    ASSERT_TRUE(std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReadInFolder(folder, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
+    EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
+              std::make_tuple("a", "b", -99));
+}
+
+// What an earlier read set is gone before the next.
+TEST(DispatchTest, SettingsResetBeforeReading)
+{
+    TempFolder folder;
+    ASSERT_EQ(ReadInFolder(folder, "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n"), 1);  // own address "a"
+    EXPECT_FALSE(PrepareCommand() || g_nDebugLevel != 0) << "the earlier address and level are gone";
+}
+
+// Only the whole word, in any case, names a command; send takes four words or more, its operands parsed
+// and as typed (the program tests see them parsed).
+TEST(DispatchTest, CommandWordsAndSendOperands)
+{
+    using K = CommandLine;
+    const std::pair<std::vector<std::string>, std::array<int, 4>> cases[] = {
+        {{"search"}, {K::kSearch}}, {{"sEaRcH", "1/2/3"}, {K::kSearch}}, {{"searchx"}, {K::kNone}},
+        {{" send", "1/2/3", "EIS1", "1"}, {K::kNone}}, {{"send", "1/2/3", "EIS1"}, {K::kTooFewOperands}},
+        {{"sEnD", "#0A03", "Eis6", "+5", "extra"}, {K::kSend, 0x0A03, 6, 5}},
+    };
+    for (auto [args, parsed] : cases) {
+        std::vector<char*> argv{const_cast<char*>("kelvane")};
+        for (std::string& arg : args) argv.push_back(&arg[0]);
+        const CommandLine line = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ((std::array<int, 4>{line.kind, line.groupAddress, line.eisType, line.value}), parsed)
+            << testing::PrintToString(args);
+        EXPECT_TRUE(line.kind != K::kSend || (line.groupAddressText == argv[2] && line.valueText == argv[4]));
     }
 }

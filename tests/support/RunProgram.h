@@ -5,14 +5,12 @@
 #include <vector>
 
 struct RunResult {
-    std::string out;
-    std::string err;
+    std::string out, err;
     int exitCode = -1;  // -1: killed, or did not end by itself
 };
 
-// Runs the program name of the build folder with args in folder; kills it by
-// pid when it has not ended after the given seconds. On Linux, with
-// KELVANE_WINE set to Wine's loader, it runs name.exe of the folder
-// KELVANE_WINE_PROGRAMS under Wine instead (the Windows build).
-RunResult RunProgram(const std::string& folder, std::vector<std::string> args, const char* name = "kelvane",
+// Runs the build folder's program name with args in a fresh folder that holds ini as Kelvane.ini (no file
+// when empty), killed by pid after the given seconds. With KELVANE_WINE set to Wine's loader, name.exe of
+// the folder KELVANE_WINE_PROGRAMS (which must then be set) runs under Wine instead.
+RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name = "kelvane",
                      int seconds = 10);

@@ -1,13 +1,8 @@
-// Windows Sockets must be started before a test makes a socket of its own
-// (the scripted gateway, a peer); the program's code starts them only for
-// itself. Started once for the whole test program, before any test runs.
+// Windows Sockets started once, before any test runs, for the tests' own sockets (the scripted gateway, a
+// peer): the program's code starts them only for itself.
 #include "platform/wsock.h"
 
-namespace {
-
-const int kSocketsStarted = [] {
+static const int kSocketsStarted = [] {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data);
 }();
-
-}  // namespace
