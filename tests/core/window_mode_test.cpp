@@ -115,7 +115,8 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         {"another channel", {TunnellingRequest(6, 9, 0x81)}, {}, "", 8},
         {"another host", {TunnellingRequest(5, 9, 0x81)}, {}, "", 8, true},
         {"each request after a datagram that is no frame", {}, {}, "", 19},
-        {"a request of 1400 bytes", {large}, {20}, line + "0\n", 20}};
+        {"a request of 1400 bytes", {large}, {20}, line + "0\n", 20},
+        {"a request too short for its header", {ParseHex("06 10 04 20 00 08 04 05")}, {}, "", 20}};
     // clang-format on
     for (int sequence = 10; sequence <= 19; ++sequence) {
         cases[4].frames.push_back(ParseHex("47 45 54 20 2F 20 48 54 54 50"));
