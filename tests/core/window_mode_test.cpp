@@ -156,8 +156,7 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 TEST_F(WindowModeTest, TunnelLossIsNoticed)
 {
     const Bytes disconnect5 = ParseHex("06 10 02 09 00 10 05 00 08 01 7F 00 00 09 0E 57");
-    Bytes disconnect6 = disconnect5;
-    disconnect6[6] = 6;
+    const Bytes disconnect6 = ParseHex("06 10 02 09 00 10 06 00 08 01 7F 00 00 09 0E 57");
     // clang-format off
     const std::tuple<int, Bytes, const char*, size_t> cases[] = {  // heartbeat status (-1: none), sent first
         {0, {}, "", 10}, {-1, {}, "no answer to 3 heartbeats", 3},
