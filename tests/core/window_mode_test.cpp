@@ -51,8 +51,8 @@ protected:
         if (m_client) m_client->DestroyWindow(), m_client.reset();
         SetClockSource(nullptr);
     }
-    // A fresh client with its window and the output window, opened on the gateway; connected if asked.
-    void Open(ScriptedGateway& gateway, const std::string& address, bool connect = true)
+    // A fresh client with its window and the output window, connected to the gateway.
+    void Open(ScriptedGateway& gateway, const std::string& address)
     {
         ASSERT_TRUE(gateway.ok());
         if (m_client) m_client->DestroyWindow();
@@ -61,8 +61,8 @@ protected:
         m_client->Open("127.0.0.1", address.c_str());
         m_client->m_pOutputWnd = &m_output;
         m_client->m_nOutputMsg = WM_USER + 1;
-        if (connect) m_client->Connect();
-        ASSERT_TRUE(!connect || PumpUntil([&] { return m_client->m_nChannelId != 1; }));
+        m_client->Connect();
+        ASSERT_TRUE(PumpUntil([&] { return m_client->m_nChannelId != 1; }));
     }
 
     std::unique_ptr<CKnxClient> m_client;
@@ -70,24 +70,6 @@ protected:
 };
 
 }  // namespace
-
-// Connect and Disconnect leave the answers to the handlers: no poll takes the
-// queued message, nothing goes to the console, the reports go to the log.
-TEST_F(WindowModeTest, ConnectAndDisconnectReturnAtOnce)
-{
-    ScriptedGateway gateway("127.0.0.34", 3671, ScriptedGateway::Polite(5));
-    Open(gateway, "127.0.0.34", false);
-    PostMessageA(m_output.m_hWnd, WM_USER + 7, 0, 0);
-    testing::internal::CaptureStdout();
-    m_client->Connect();
-    m_client->Disconnect();
-    MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message == WM_USER + 7);
-    EXPECT_TRUE(PumpUntil([&] { return m_client->m_nChannelId == -1; }));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(m_client->m_strLog.str().find("\nconnection ok:\nchannel       5 \n"), std::string::npos);
-    EXPECT_NE(m_client->m_strLog.str().find("disconnected\nchannel      5 \n\n"), std::string::npos);
-}
 
 // Cases in turn on one connection. Datagrams waiting together are each one
 // frame; one that holds no frame costs nothing but itself. An acknowledgement
