@@ -44,7 +44,6 @@ bind_anything=(
 answers_from_elsewhere=(
   EndpointLoopback.DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint
   ClientSendTest.JunkAndStrangersBeforeTheResponseAreSkipped
-  WindowModeTest.ConnectAndDisconnectReturnAtOnce
   WindowModeTest.TunnelFramesAreReportedAndRequestsAcknowledged
   WindowModeTest.TunnelLossIsNoticed
 )

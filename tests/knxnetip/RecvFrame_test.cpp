@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
 
 #include "knxnetip/RecvFrame.h"
 #include "tests/support/Hex.h"
@@ -39,28 +39,23 @@ std::string ReportOf(const Received& in)
 
 TEST(ClassifyFrame, AcceptsExactlyTheKnownServices)
 {
-    const int known[] = {0x0201, 0x0202, 0x0203, 0x0204, 0x0205, 0x0206, 0x0207, 0x0208,
-                         0x0209, 0x020A, 0x0310, 0x0311, 0x0420, 0x0421, 0x0530};
+    const std::set<int> known = {0x0201, 0x0202, 0x0203, 0x0204, 0x0205, 0x0206, 0x0207, 0x0208,
+                                 0x0209, 0x020A, 0x0310, 0x0311, 0x0420, 0x0421, 0x0530};
     for (int code = 0; code <= 0xFFFF; ++code) {
         Received in("06 10 00 00");
         in.bytes[2] = static_cast<BYTE>(code >> 8), in.bytes[3] = static_cast<BYTE>(code);
-        ASSERT_EQ(in.Type(), std::count(std::begin(known), std::end(known), code) ? code : 0)
-            << std::hex << code;
+        ASSERT_EQ(in.Type(), known.count(code) ? code : 0) << std::hex << code;
     }
     // A wrong header, or bytes past the received count (even when the buffer holds them).
     for (const char* hex : {"06 11 02 06", "07 10 02 06"}) EXPECT_EQ(Received(hex).Type(), 0) << hex;
     for (int cut : {1, 4, 9}) EXPECT_EQ(Received("06 10 02 06", cut).Type(), 0) << cut;
 }
 
-TEST(CreateFrame, BodyHoldsReceivedBytesAndZeroBeyond)
+// What the frame holds of the bytes, its length and the zeros past them show in the reports.
+TEST(CreateFrame, CountBeyondTheBufferIsCut)
 {
-    // Total length claims more than arrived: kept as is, the rest reads zero.
-    std::unique_ptr<CRecvFrame> frame(Received("06 10 02 06 01 00 15 24 08").Frame(0x0206));
-    EXPECT_EQ(frame->m_nLength, 0x100u);
-    EXPECT_EQ(HexOf({frame->m_body, frame->m_body + 3}), "15 24 08");
-    EXPECT_TRUE(std::all_of(frame->m_body + 3, std::end(frame->m_body), [](BYTE b) { return b == 0; }));
-    for (int cut : {-1020, -4996}) {  // a full buffer fills 1018 body bytes; a count beyond it is cut
-        frame.reset(Received("06 10 02 06", cut).Frame(0x0206));
+    for (int cut : {-1020, -4996}) {  // a full buffer fills 1018 body bytes
+        std::unique_ptr<CRecvFrame> frame(Received("06 10 02 06", cut).Frame(0x0206));
         EXPECT_EQ(frame->m_body[1017] << 8 | frame->m_body[1018], 0xAA00) << cut;
     }
 }
@@ -103,8 +98,7 @@ TEST(FrameReport, GroupServiceOfTelegram)
     for (const auto& [tail, service] : cases) {
         std::unique_ptr<CRecvFrame> frame(Received(tunnel + "29 00 " + ga + tail).Frame(0x0420));
         auto& telegram = dynamic_cast<CTunnelRequest&>(*frame);
-        ASSERT_TRUE(telegram.Decode()) << tail;
-        EXPECT_EQ(telegram.GroupService(), service) << tail;
+        EXPECT_EQ(telegram.Decode() ? telegram.GroupService() : -2, service) << tail;
     }
 }
 

@@ -1,14 +1,10 @@
 // The endpoint over loopback against a scripted peer; every wait bounded, a call that hangs aborts the run.
-#include <atomic>
-#include <functional>
-#include <optional>
-#include <thread>
-
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include "net/UdpEndpoint.h"
 #include "platform/winbase.h"
-#include "platform/wsock.h"
 #include "tests/support/ScriptedGateway.h"
 
 namespace {

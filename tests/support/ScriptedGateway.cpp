@@ -5,40 +5,35 @@
 #endif
 
 #include <chrono>
-#include <cstdio>
-#include <sstream>
 
-namespace {
-
-// A program the test starts must not keep the gateway's socket.
-#ifdef _WIN32
-const int kCloseOnExec = 0;  // handles are not inherited unless made so
-#else
-const int kCloseOnExec = SOCK_CLOEXEC;
-#endif
-
-}  // namespace
+static sockaddr_in AddressOf(const std::string& address, int port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = inet_addr(address.c_str());
+    return to;
+}
 
 ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
     : m_script(std::move(script))
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM | kCloseOnExec, 0);
-    if (s == INVALID_SOCKET) return;
+#ifdef _WIN32
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);  // handles are not inherited unless made so
+#else
+    SOCKET s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
+#endif
     int one = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    local.sin_addr.s_addr = inet_addr(address.c_str());
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    sockaddr_in local = AddressOf(address, port);
+    socklen_t length = sizeof local;
+    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
         perror("scripted gateway bind");
-        closesocket(s);
+        if (s != INVALID_SOCKET) closesocket(s);
         return;
     }
-    socklen_t length = sizeof local;
-    getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
-    m_port = ntohs(local.sin_port);
-    m_socket = s;
+    m_port = ntohs(local.sin_port), m_socket = s;
     m_thread = std::thread(&ScriptedGateway::Serve, this);
 }
 
@@ -51,8 +46,8 @@ ScriptedGateway::~ScriptedGateway()
 
 void ScriptedGateway::Serve()
 {
-    // Waits in short steps, so that the destructor's request to leave is
-    // seen soon (select works alike on both systems; a wake-up pipe would not).
+    // Short steps, so that the destructor's request to leave is seen soon (select works alike on both
+    // systems; a wake-up pipe would not).
     while (!m_leave) {
         fd_set readable;
         FD_ZERO(&readable);
@@ -61,12 +56,11 @@ void ScriptedGateway::Serve()
         if (select(static_cast<int>(m_socket) + 1, &readable, nullptr, nullptr, &step) <= 0) continue;
         Datagram d{Bytes(65536), {}};
         socklen_t fromLength = sizeof d.from;
-        const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()),
-                                                static_cast<int>(d.bytes.size()), 0,
+        const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()), 65536, 0,
                                                 reinterpret_cast<sockaddr*>(&d.from), &fromLength));
         if (n < 0) continue;
         d.bytes.resize(static_cast<size_t>(n));
-        std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
+        const std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_received.push_back(d);
@@ -108,53 +102,33 @@ void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
 ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
 {
     return [channel](const Bytes& request) -> std::vector<Bytes> {
-        switch (ServiceType(request)) {
-        case 0x0205:
-            return {ConnectResponse(channel, 0)};
-        case 0x0420:
-            return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
-        case 0x0209:
-            return {DisconnectResponse(channel)};
-        default:
-            return {};
-        }
+        const std::uint16_t type = ServiceType(request);
+        if (type == 0x0205) return {ConnectResponse(channel, 0)};
+        if (type == 0x0420) return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
+        if (type == 0x0209) return {{6, 0x10, 2, 0x0A, 0, 8, channel, 0}};
+        return {};
     };
 }
 
-ScriptedGateway::Script ScriptedGateway::Silent()
-{
-    return [](const Bytes&) { return std::vector<Bytes>(); };
-}
-
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return to;
-}
+sockaddr_in Loopback(int port) { return AddressOf("127.0.0.1", port); }
 
 std::uint16_t ServiceType(const Bytes& frame)
 {
     return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
 }
 
+// Data endpoint 127.0.0.9:3671, a tunnel to 1.1.250.
 Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
 {
-    // Header, channel, status, data endpoint HPAI 127.0.0.9:3671, CRD for a tunnel to 1.1.250.
-    return {0x06, 0x10, 0x02, 0x06, 0x00, 0x14, channel, status, 0x08, 0x01,
-            127,  0,    0,    9,    0x0E, 0x57, 0x04,    0x04,   0x11, 0xFA};
+    return {6, 0x10, 2, 6, 0, 0x14, channel, status, 8, 1, 127, 0, 0, 9, 0x0E, 0x57, 4, 4, 0x11, 0xFA};
 }
 
 Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
 {
-    return {0x06, 0x10, 0x02, 0x08, 0x00, 0x08, channel, status};
+    return {6, 0x10, 2, 8, 0, 8, channel, status};
 }
-
-Bytes DisconnectResponse(std::uint8_t channel) { return {0x06, 0x10, 0x02, 0x0A, 0x00, 0x08, channel, 0x00}; }
 
 Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
 {
-    return {0x06, 0x10, 0x04, 0x21, 0x00, 0x0A, 0x04, channel, sequence, 0x00};
+    return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, sequence, 0};
 }

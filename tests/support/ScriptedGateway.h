@@ -1,16 +1,12 @@
-// A KNXnet/IP gateway stand-in for tests: one UDP socket on a loopback
-// address, served by its own thread, that records every datagram and answers
-// each with what the test's script returns. Every wait is bounded.
+// A KNXnet/IP gateway stand-in for tests: one UDP socket on a loopback address, served by its own
+// thread, that records every datagram and answers each with what the test's script returns.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/wsock.h"
 #include "tests/support/Hex.h"
@@ -22,29 +18,24 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // Answers: the datagrams to send back to the sender of request. An empty
-    // one stands for a pause of kPauseMs, longer than one poll step of the client.
+    // The datagrams to send back to the request's sender; an empty one is a pause of kPauseMs, longer
+    // than one poll step of the client.
     static constexpr int kPauseMs = 60;
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
-    ScriptedGateway(const std::string& address, int port, Script script);
+    ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one
     ~ScriptedGateway();
 
     bool ok() const { return m_socket != INVALID_SOCKET; }
-    int Port() const { return m_port; }  // the bound port (port 0 asks for any free one)
-    // Waits at most timeoutMs for count datagrams in all; true when they came.
-    bool WaitFor(size_t count, int timeoutMs);
+    int Port() const { return m_port; }
+    bool WaitFor(size_t count, int timeoutMs);  // true when count datagrams in all came in time
     std::vector<Datagram> Received();
-    // How many of the datagrams received so far are of the service type.
-    size_t CountOf(std::uint16_t service);
-    // Sends bytes from the gateway's socket to the given peer.
+    size_t CountOf(std::uint16_t service);  // of the datagrams received so far
     void SendTo(const Bytes& bytes, const sockaddr_in& to);
 
-    // A gateway that answers CONNECT, TUNNELLING and DISCONNECT requests the
-    // way a well-behaved one does, with the given channel id.
+    // Answers CONNECT, TUNNELLING and DISCONNECT requests as a well-behaved gateway does.
     static Script Polite(std::uint8_t channel);
-    // One that never answers.
-    static Script Silent();
+    static Script Silent() { return nullptr; }
 
 private:
     void Serve();
@@ -59,12 +50,9 @@ private:
     std::thread m_thread;
 };
 
-// The client's port port on 127.0.0.1, for SendTo.
-sockaddr_in Loopback(int port);
+sockaddr_in Loopback(int port);  // 127.0.0.1:port
 
-// Frame helpers for scripts and expectations.
 std::uint16_t ServiceType(const Bytes& frame);
 Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
 Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status);
-Bytes DisconnectResponse(std::uint8_t channel);
 Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence);
