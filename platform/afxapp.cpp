@@ -1,6 +1,8 @@
-// The framework's application object, start-up calls and message box for a
+// The application object, the start-up calls and the message box for a
 // console process.
 #include "platform/afxapp.h"
+
+#include <cstdio>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -9,30 +11,27 @@
 #include <unistd.h>
 #endif
 
-#include <cstdio>
-#include <string>
-
 namespace {
 
 CWinApp* g_pCurrentApp = nullptr;
 
-// The module's file name without its folder (and on Windows without its
-// extension), as the framework derives an unnamed application's name from it.
+// The program file's name without folder (and on Windows without extension), as the
+// framework names an unnamed application.
 CString ModuleBaseName()
 {
     char path[4096];
 #ifdef _WIN32
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return CString();
-    std::string name(path, length);
-    name = name.substr(name.find_last_of("\\/") + 1);
-    return CString(name.substr(0, name.find_last_of('.')));
+    const long length = static_cast<long>(GetModuleFileNameA(nullptr, path, sizeof path));
 #else
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return CString();
-    std::string name(path, static_cast<size_t>(length));
-    return CString(name.substr(name.find_last_of('/') + 1));
+    const long length = readlink("/proc/self/exe", path, sizeof path);
 #endif
+    if (length <= 0 || length >= static_cast<long>(sizeof path)) return CString();
+    std::string name(path, static_cast<size_t>(length));
+    name = name.substr(name.find_last_of("\\/") + 1);
+#ifdef _WIN32
+    name = name.substr(0, name.find_last_of('.'));
+#endif
+    return name;
 }
 
 }  // namespace
@@ -75,18 +74,18 @@ BOOL AfxSocketInit(WSAData* wsaData)
 {
 #ifdef _WIN32
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), wsaData ? wsaData : &data) != 0) return FALSE;
+    return WSAStartup(MAKEWORD(2, 2), wsaData ? wsaData : &data) == 0;
 #else
     (void)wsaData;
-#endif
     return TRUE;
+#endif
 }
 
 int AfxMessageBox(LPCTSTR text, UINT, UINT)
 {
     CString caption = g_pCurrentApp ? g_pCurrentApp->m_strAppName : CString();
     if (caption.IsEmpty()) caption = ModuleBaseName();
-    std::fprintf(stderr, "%s: %s\n", static_cast<LPCTSTR>(caption), text ? text : "");
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text ? text : "");
     std::fflush(stderr);
     return IDOK;
 }

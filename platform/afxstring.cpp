@@ -1,5 +1,4 @@
-// CString's formatting and case changes (the framework's CString::Format,
-// MakeUpper, MakeLower).
+// CString's Format, MakeUpper and MakeLower.
 #include "platform/afxstring.h"
 
 #include <cstdarg>
@@ -12,15 +11,12 @@ void CString::Format(const char* format, ...)
     va_copy(copy, args);
     const int needed = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
-    std::string out(needed > 0 ? static_cast<size_t>(needed) + 1 : 1, '\0');
-    std::vsnprintf(&out[0], out.size(), format, args);
+    std::string out(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+    std::vsnprintf(&out[0], out.size() + 1, format, args);
     va_end(args);
-    out.resize(needed > 0 ? static_cast<size_t>(needed) : 0);
     swap(out);
 }
 
-// The C locale's case mapping, written out so that no locale setting can
-// change which bytes are converted.
 void CString::MakeUpper()
 {
     for (char& ch : *this)

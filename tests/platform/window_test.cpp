@@ -13,17 +13,17 @@ namespace {
 std::atomic<std::uint64_t> g_now{1000000};
 std::uint64_t TestNow() { return g_now; }
 
-// Starts a timer when it is created, as the client's heartbeat does; OnCreate returns the creation parameter.
+// Starts a timer when it is created, as the client's heartbeat does.
 class TestWnd : public CWnd {
 public:
     std::string log;
     int createResult = 0;
-    BOOL Create() { return CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr, &createResult); }
-    int OnCreate(LPCREATESTRUCT cs)
+    BOOL Create() { return CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr); }
+    int OnCreate(LPCREATESTRUCT)
     {
         log += "create ";
         SetTimer(m_hWnd, 1, 10000, nullptr);
-        return *static_cast<int*>(cs->lpCreateParams);
+        return createResult;
     }
     void OnDestroy() { log += "destroy "; }
     void OnTimer(UINT id) { log += "timer" + std::to_string(id) + " "; }
