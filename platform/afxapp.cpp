@@ -2,36 +2,32 @@
 // console process.
 #include "platform/afxapp.h"
 
+#include <errno.h>
+
 #include <cstdio>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <unistd.h>
 #endif
 
 namespace {
 
 CWinApp* g_pCurrentApp = nullptr;
 
-// The program file's name without folder (and on Windows without extension), as the
-// framework names an unnamed application.
+// The program file's name without folder or extension, as the framework names an unnamed
+// application.
 CString ModuleBaseName()
 {
-    char path[4096];
 #ifdef _WIN32
-    const long length = static_cast<long>(GetModuleFileNameA(nullptr, path, sizeof path));
-#else
-    const long length = readlink("/proc/self/exe", path, sizeof path);
-#endif
-    if (length <= 0 || length >= static_cast<long>(sizeof path)) return CString();
-    std::string name(path, static_cast<size_t>(length));
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string name(path, length < sizeof path ? length : 0);
     name = name.substr(name.find_last_of("\\/") + 1);
-#ifdef _WIN32
-    name = name.substr(0, name.find_last_of('.'));
+    return name.substr(0, name.find_last_of('.'));
+#else
+    return program_invocation_short_name;
 #endif
-    return name;
 }
 
 }  // namespace
@@ -43,25 +39,9 @@ CWinApp::~CWinApp()
     if (g_pCurrentApp == this) g_pCurrentApp = nullptr;
 }
 
-#ifndef _WIN32
-HMODULE GetModuleHandleA(LPCSTR name)
-{
-    static char s_mainModule;
-    return name ? nullptr : &s_mainModule;
-}
-
-LPSTR GetCommandLineA()
-{
-    static char s_empty[1] = "";
-    return s_empty;
-}
-#endif
-
 BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
 #ifdef _WIN32
-    std::fflush(stdout);
-    std::fflush(stderr);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif

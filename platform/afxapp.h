@@ -15,15 +15,13 @@ class CWinApp {
 public:
     explicit CWinApp(LPCTSTR appName = nullptr);
     virtual ~CWinApp();
-    CWinApp(const CWinApp&) = delete;
-    CWinApp& operator=(const CWinApp&) = delete;
 
     CString m_strAppName;  // without a name given, the program's, from AfxWinInit on
 };
 
 #ifndef _WIN32
-HMODULE GetModuleHandleA(LPCSTR name);  // the program's own module for null, else null
-LPSTR GetCommandLineA();                // empty: only AfxWinInit takes it, and keeps nothing
+inline HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }  // only AfxWinInit takes it, and ignores it
+inline LPSTR GetCommandLineA() { return nullptr; }           // likewise
 #endif
 
 // Names an unnamed current application; TRUE. Main thread, once, before other framework

@@ -1,4 +1,4 @@
-// CString's Format, MakeUpper and MakeLower.
+// CString::Format: the text's length is measured first, so any length fits.
 #include "platform/afxstring.h"
 
 #include <cstdarg>
@@ -15,16 +15,4 @@ void CString::Format(const char* format, ...)
     std::vsnprintf(&out[0], out.size() + 1, format, args);
     va_end(args);
     swap(out);
-}
-
-void CString::MakeUpper()
-{
-    for (char& ch : *this)
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-}
-
-void CString::MakeLower()
-{
-    for (char& ch : *this)
-        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
 }

@@ -13,8 +13,15 @@ public:
     CString(const std::string& text) : std::string(text) {}
 
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));  // the whole text, any length
-    void MakeUpper();  // only a..z change, whatever the locale
-    void MakeLower();  // only A..Z change, whatever the locale
+    // Only a..z (A..Z) change, whatever the locale.
+    void MakeUpper()
+    {
+        for (char& c : *this) c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    }
+    void MakeLower()
+    {
+        for (char& c : *this) c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
     BOOL IsEmpty() const { return empty(); }
     void Empty() { clear(); }
     operator LPCTSTR() const { return c_str(); }

@@ -1,5 +1,5 @@
-// Windows, message maps, the queue and window timers. One lock guards them all;
-// GetMessageA sleeps on a condition variable, bounded by the next timer's due time.
+// Windows, message maps, the queue and window timers. One lock guards them all; GetMessageA
+// sleeps on a condition variable, at most until the next timer is due.
 #include "platform/afxwnd.h"
 
 #include <algorithm>
@@ -31,13 +31,22 @@ struct Shared {
     std::uintptr_t lastHandle = 0x10000;
 };
 
+// Never destroyed: a worker may post while the process ends.
 Shared& S()
 {
-    static Shared* shared = new Shared;  // never destroyed: a worker may post while the process ends
-    return *shared;
+    static Shared& shared = *new Shared;
+    return shared;
 }
 
-// Caller holds the lock. A delivered tick's next one is counted from now.
+// The rest: caller holds the lock.
+Timer* NextDue()
+{
+    auto next = std::min_element(S().timers.begin(), S().timers.end(),
+                                 [](const Timer& a, const Timer& b) { return a.due < b.due; });
+    return next != S().timers.end() ? &*next : nullptr;
+}
+
+// The oldest posted message, else a due tick (the next one counted from now).
 bool Take(MSG* msg, std::uint64_t now)
 {
     if (!S().posted.empty()) {
@@ -45,16 +54,14 @@ bool Take(MSG* msg, std::uint64_t now)
         S().posted.pop_front();
         return true;
     }
-    Timer* due = nullptr;
-    for (Timer& timer : S().timers)
-        if (timer.due <= now && (!due || timer.due < due->due)) due = &timer;
-    if (!due) return false;
+    Timer* due = NextDue();
+    if (!due || due->due > now) return false;
     *msg = MSG{due->wnd, WM_TIMER, due->id, 0};
     due->due = now + due->elapseMs;
     return true;
 }
 
-// Caller holds the lock. Removes wnd's timer *id, or without id all its timers and messages.
+// Removes wnd's timer *id, or without id all its timers and messages.
 bool Remove(HWND wnd, const UINT_PTR* id)
 {
     auto& timers = S().timers;
@@ -64,6 +71,12 @@ bool Remove(HWND wnd, const UINT_PTR* id)
     auto mine = [&](const MSG& m) { return !id && m.hwnd == wnd; };
     S().posted.erase(std::remove_if(S().posted.begin(), S().posted.end(), mine), S().posted.end());
     return timers.size() != before;
+}
+
+CWnd* Find(HWND wnd)
+{
+    auto it = S().windows.find(wnd);
+    return it != S().windows.end() ? it->second : nullptr;
 }
 
 }  // namespace
@@ -83,11 +96,10 @@ CWnd::~CWnd()
 BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HMENU, LPVOID)
 {
     if (m_hWnd) return FALSE;
-    {
-        std::lock_guard<std::mutex> lock(S().lock);
-        m_hWnd = reinterpret_cast<HWND>(++S().lastHandle);
-        S().windows[m_hWnd] = this;
-    }
+    std::unique_lock<std::mutex> lock(S().lock);
+    m_hWnd = reinterpret_cast<HWND>(++S().lastHandle);
+    S().windows[m_hWnd] = this;
+    lock.unlock();
     if (WindowProc(WM_CREATE, 0, 0) != -1) return TRUE;
     DestroyWindow();
     return FALSE;
@@ -96,15 +108,12 @@ BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HM
 BOOL CWnd::DestroyWindow()
 {
     const HWND handle = m_hWnd;
-    {
-        // Marked as going, so that a second call (from a handler) does nothing.
-        std::lock_guard<std::mutex> lock(S().lock);
-        auto it = S().windows.find(handle);
-        if (it == S().windows.end() || !it->second) return FALSE;
-        it->second = nullptr;
-    }
-    WindowProc(WM_DESTROY, 0, 0);  // the window is still there for its handler
-    std::lock_guard<std::mutex> lock(S().lock);
+    std::unique_lock<std::mutex> lock(S().lock);
+    if (!Find(handle)) return FALSE;
+    S().windows[handle] = nullptr;  // going: a second call (from a handler) does nothing
+    lock.unlock();
+    WindowProc(WM_DESTROY, 0, 0);
+    lock.lock();
     S().windows.erase(handle);
     Remove(handle, nullptr);
     m_hWnd = nullptr;
@@ -136,13 +145,8 @@ BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
 {
     std::unique_lock<std::mutex> lock(S().lock);
     for (std::uint64_t now = ClockNowMs(); !Take(msg, now); now = ClockNowMs()) {
-        if (S().timers.empty()) {
-            S().changed.wait(lock);
-            continue;
-        }
-        std::uint64_t due = S().timers.front().due;
-        for (const Timer& timer : S().timers) due = std::min(due, timer.due);
-        S().changed.wait_for(lock, std::chrono::milliseconds(due - now));
+        const Timer* next = NextDue();  // without a timer, a look each second does no harm
+        S().changed.wait_for(lock, std::chrono::milliseconds(next ? next->due - now : 1000));
     }
     return TRUE;
 }
@@ -151,12 +155,9 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* msg)
 {
-    CWnd* wnd = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(S().lock);
-        auto it = S().windows.find(msg->hwnd);
-        if (it != S().windows.end()) wnd = it->second;
-    }
+    std::unique_lock<std::mutex> lock(S().lock);
+    CWnd* wnd = Find(msg->hwnd);
+    lock.unlock();
     return wnd ? wnd->WindowProc(msg->message, msg->wParam, msg->lParam) : 0;
 }
 

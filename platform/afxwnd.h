@@ -30,12 +30,9 @@ typedef struct CREATESTRUCT* LPCREATESTRUCT;  // WM_CREATE carries null: the pro
 
 class CWnd {
 public:
-    CWnd() = default;
     // Destroys a window still there; by then only CWnd's own handling sees
     // WM_DESTROY, so a class that handles it destroys its window itself first.
     virtual ~CWnd();
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
 
     // Makes an invisible message window with a handle never used before, then sends
     // WM_CREATE (an OnCreate may set timers). All but the window are ignored. FALSE

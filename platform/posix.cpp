@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -33,16 +32,12 @@ struct KernelObject {
     const int fd;  // a pipe end, else an eventfd readable while set (a thread's once it ended)
     const bool pipe;
     const bool manualReset;
-    bool noWait = false;  // PIPE_NOWAIT
     int socket = -1;  // set by WSAEventSelect: the event is this socket's readability
     // Bumped before each signal and read by the wait that sees it, so that what the signaller
     // did before is visible to the waiter (a descriptor alone orders nothing for the compiler).
     std::atomic<unsigned> signals{0};
     std::thread thread;
 };
-
-// A write into a pipe whose reader is gone fails with EPIPE, as on Windows, not ending the process.
-const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 KernelObject* Object(HANDLE handle, bool pipe)
 {
@@ -98,7 +93,7 @@ struct ConsoleWatcher {
 
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD)
 {
-    (void)kSigpipeIgnored;
+    signal(SIGPIPE, SIG_IGN);  // a write with the reader gone fails (EPIPE), as on Windows
     int fds[2];
     const bool made = pipe2(fds, O_CLOEXEC) == 0;
     *readPipe = made ? NewObject(fds[0], true) : nullptr;
@@ -132,7 +127,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWrit
         const ssize_t result =
             write(end->fd, static_cast<const char*>(buffer) + *bytesWritten, toWrite - *bytesWritten);
         if (result < 0 && errno == EINTR) continue;
-        if (result < 0 && end->noWait && errno == EAGAIN) return TRUE;
+        if (result < 0 && errno == EAGAIN) return TRUE;  // PIPE_NOWAIT and full
         if (result <= 0) return FALSE;
         *bytesWritten += static_cast<DWORD>(result);
     }
@@ -143,9 +138,8 @@ BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD)
 {
     KernelObject* end = Object(pipe, true);
     const int flags = end ? fcntl(end->fd, F_GETFL) : -1;
-    if (flags < 0) return FALSE;
-    end->noWait = (*mode & PIPE_NOWAIT) != 0;
-    return fcntl(end->fd, F_SETFL, end->noWait ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
+    return flags >= 0 &&
+           fcntl(end->fd, F_SETFL, *mode & PIPE_NOWAIT ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
 }
 
 BOOL CloseHandle(HANDLE handle)
@@ -169,7 +163,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
                 start(parameter);
                 Signal(object);
             });
-    } catch (const std::system_error&) {
+    } catch (...) {
         CloseHandle(object);
         return nullptr;
     }
@@ -259,11 +253,7 @@ int WSAGetLastError() { return WsaErrorFromErrno(errno); }
 int win::recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength)
 {
     iovec part = {buffer, static_cast<size_t>(std::max(length, 0))};
-    msghdr message = {};
-    message.msg_name = from;
-    message.msg_namelen = fromLength ? *fromLength : 0;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
+    msghdr message = {from, fromLength ? *fromLength : 0, &part, 1, nullptr, 0, 0};
     const ssize_t received = recvmsg(s, &message, flags);
     if (received < 0) return SOCKET_ERROR;
     if (fromLength) *fromLength = message.msg_namelen;
