@@ -81,13 +81,6 @@ CWnd* Find(HWND wnd)
 
 }  // namespace
 
-bool AfxCallEntry(CWnd* wnd, const AFX_MSGMAP_ENTRY* e, UINT m, WPARAM wp, LPARAM lp, LRESULT* result)
-{
-    for (; e->pfnCall; ++e)
-        if (e->nMessage == m) return *result = e->pfnCall(wnd, wp, lp), true;
-    return false;
-}
-
 CWnd::~CWnd()
 {
     if (m_hWnd) DestroyWindow();
@@ -118,12 +111,6 @@ BOOL CWnd::DestroyWindow()
     Remove(handle, nullptr);
     m_hWnd = nullptr;
     return TRUE;
-}
-
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    return OnWndMsg(message, wParam, lParam, &result) ? result : Default();
 }
 
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -30,20 +30,21 @@ typedef struct CREATESTRUCT* LPCREATESTRUCT;  // WM_CREATE carries null: the pro
 
 class CWnd {
 public:
-    // Destroys a window still there; by then only CWnd's own handling sees
-    // WM_DESTROY, so a class that handles it destroys its window itself first.
-    virtual ~CWnd();
+    virtual ~CWnd();  // destroys a window still there, seen then by CWnd's own handling only
 
-    // Makes an invisible message window with a handle never used before, then sends
-    // WM_CREATE (an OnCreate may set timers). All but the window are ignored. FALSE
-    // when a window exists already, or WM_CREATE gives -1 (the window goes again).
+    // An invisible message window with a new handle, then WM_CREATE (OnCreate may set timers);
+    // the arguments are ignored. FALSE when there is one already, or WM_CREATE gives -1.
     BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y, int width,
                   int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
-    // Sends WM_DESTROY, then removes the window, its timers and queued messages; later
-    // posts to the handle fail. Main thread. FALSE when there is no window (any more).
+    // WM_DESTROY, then the window goes with its timers and messages; posts to it fail.
+    // Main thread. FALSE when there is no window (any more).
     BOOL DestroyWindow();
-    // The first entry for message in the message map chain, else Default().
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // The first entry for the message in the message map chain, else Default().
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        LRESULT result = 0;
+        return OnWndMsg(message, wParam, lParam, &result) ? result : Default();
+    }
 
     std::atomic<HWND> m_hWnd{nullptr};  // other threads post to it while it comes and goes
 
@@ -58,7 +59,6 @@ struct AFX_MSGMAP_ENTRY {
     UINT nMessage;
     LRESULT (*pfnCall)(CWnd* wnd, WPARAM wParam, LPARAM lParam);  // null ends a table
 };
-bool AfxCallEntry(CWnd* wnd, const AFX_MSGMAP_ENTRY* entries, UINT m, WPARAM wp, LPARAM lp, LRESULT* result);
 
 // DECLARE_MESSAGE_MAP() in the class (it leaves the access at protected); in its source
 // file BEGIN_MESSAGE_MAP, the entries, END_MESSAGE_MAP(). Others go to baseClass's map.
@@ -69,7 +69,9 @@ bool AfxCallEntry(CWnd* wnd, const AFX_MSGMAP_ENTRY* entries, UINT m, WPARAM wp,
         using ThisClass [[maybe_unused]] = theClass; using TheBaseClass = baseClass; \
         static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP() {0, nullptr}}; \
-        return AfxCallEntry(this, entries, m, wp, lp, r) || TheBaseClass::OnWndMsg(m, wp, lp, r); }
+        for (const AFX_MSGMAP_ENTRY* e = entries; e->pfnCall; ++e) \
+            if (e->nMessage == m) return *r = e->pfnCall(this, wp, lp), true; \
+        return TheBaseClass::OnWndMsg(m, wp, lp, r); }
 #define AFX_THUNK(body) [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { \
         ThisClass* self = static_cast<ThisClass*>(w); (void)self; (void)wp; (void)lp; body; }
 #define ON_WM_TIMER() {WM_TIMER, AFX_THUNK(self->OnTimer(static_cast<UINT>(wp)); return 0)},

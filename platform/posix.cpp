@@ -27,10 +27,10 @@ WsockFaults g_wsockFaults;
 
 namespace {
 
+// The program passes each call a handle of the kind it takes (a pipe end, an event, a thread).
 struct KernelObject {
-    KernelObject(int fd, bool pipe, bool manualReset) : fd(fd), pipe(pipe), manualReset(manualReset) {}
+    KernelObject(int fd, bool manualReset = true) : fd(fd), manualReset(manualReset) {}
     const int fd;  // a pipe end, else an eventfd readable while set (a thread's once it ended)
-    const bool pipe;
     const bool manualReset;
     int socket = -1;  // set by WSAEventSelect: the event is this socket's readability
     // Bumped before each signal and read by the wait that sees it, so that what the signaller
@@ -39,15 +39,11 @@ struct KernelObject {
     std::thread thread;
 };
 
-KernelObject* Object(HANDLE handle, bool pipe)
-{
-    KernelObject* object = static_cast<KernelObject*>(handle);
-    return object && object->pipe == pipe ? object : nullptr;
-}
+KernelObject* K(HANDLE handle) { return static_cast<KernelObject*>(handle); }
 
-KernelObject* NewObject(int fd, bool pipe, bool manualReset = true)
+KernelObject* NewObject(int fd, bool manualReset = true)
 {
-    return fd < 0 ? nullptr : new KernelObject(fd, pipe, manualReset);
+    return fd < 0 ? nullptr : new KernelObject(fd, manualReset);
 }
 
 void Signal(KernelObject* object)
@@ -96,50 +92,45 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWOR
     signal(SIGPIPE, SIG_IGN);  // a write with the reader gone fails (EPIPE), as on Windows
     int fds[2];
     const bool made = pipe2(fds, O_CLOEXEC) == 0;
-    *readPipe = made ? NewObject(fds[0], true) : nullptr;
-    *writePipe = made ? NewObject(fds[1], true) : nullptr;
+    *readPipe = made ? NewObject(fds[0]) : nullptr;
+    *writePipe = made ? NewObject(fds[1]) : nullptr;
     return made;
 }
 
 BOOL PeekNamedPipe(HANDLE pipe, LPVOID, DWORD, LPDWORD, LPDWORD totalBytesAvail, LPDWORD)
 {
-    KernelObject* end = Object(pipe, true);
     int waiting = 0;
-    if (!end || ioctl(end->fd, FIONREAD, &waiting) != 0 || waiting < 0) return FALSE;
+    if (ioctl(K(pipe)->fd, FIONREAD, &waiting) != 0) return FALSE;
     *totalBytesAvail = static_cast<DWORD>(waiting);
     return TRUE;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID)
 {
-    KernelObject* end = Object(file, true);
-    ssize_t result = -1;
-    while (end && (result = read(end->fd, buffer, toRead)) < 0 && errno == EINTR) {}
+    ssize_t result;
+    while ((result = read(K(file)->fd, buffer, toRead)) < 0 && errno == EINTR) {}
     *bytesRead = result > 0 ? static_cast<DWORD>(result) : 0;
     return result > 0;
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID)
 {
-    KernelObject* end = Object(file, true);
-    *bytesWritten = 0;
-    while (end && *bytesWritten < toWrite) {
+    for (*bytesWritten = 0; *bytesWritten < toWrite;) {
         const ssize_t result =
-            write(end->fd, static_cast<const char*>(buffer) + *bytesWritten, toWrite - *bytesWritten);
+            write(K(file)->fd, static_cast<const char*>(buffer) + *bytesWritten, toWrite - *bytesWritten);
         if (result < 0 && errno == EINTR) continue;
         if (result < 0 && errno == EAGAIN) return TRUE;  // PIPE_NOWAIT and full
         if (result <= 0) return FALSE;
         *bytesWritten += static_cast<DWORD>(result);
     }
-    return end != nullptr;
+    return TRUE;
 }
 
 BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD)
 {
-    KernelObject* end = Object(pipe, true);
-    const int flags = end ? fcntl(end->fd, F_GETFL) : -1;
+    const int flags = fcntl(K(pipe)->fd, F_GETFL);
     return flags >= 0 &&
-           fcntl(end->fd, F_SETFL, *mode & PIPE_NOWAIT ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
+           fcntl(K(pipe)->fd, F_SETFL, *mode & PIPE_NOWAIT ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
 }
 
 BOOL CloseHandle(HANDLE handle)
@@ -156,7 +147,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
                     LPDWORD threadId)
 {
     static std::atomic<DWORD> s_lastId{0};
-    KernelObject* object = NewObject(eventfd(0, EFD_CLOEXEC), false);
+    KernelObject* object = NewObject(eventfd(0, EFD_CLOEXEC));
     try {
         if (object)
             object->thread = std::thread([=] {
@@ -173,22 +164,20 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR)
 {
-    return NewObject(eventfd(initialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK), false, manualReset);
+    return NewObject(eventfd(initialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK), manualReset);
 }
 
 BOOL SetEvent(HANDLE event)
 {
-    KernelObject* object = Object(event, false);
-    if (object) Signal(object);
-    return object != nullptr;
+    Signal(K(event));
+    return TRUE;
 }
 
 BOOL ResetEvent(HANDLE event)
 {
-    KernelObject* object = Object(event, false);
     std::uint64_t count;
-    while (object && read(object->fd, &count, sizeof count) < 0 && errno == EINTR) {}
-    return object != nullptr;
+    while (read(K(event)->fd, &count, sizeof count) < 0 && errno == EINTR) {}
+    return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
@@ -212,9 +201,7 @@ int closesocket(SOCKET s) { return close(s); }
 
 int WSAEventSelect(SOCKET s, WSAEVENT event, long networkEvents)
 {
-    KernelObject* object = Object(event, false);
-    if (!object) return SOCKET_ERROR;
-    object->socket = networkEvents & FD_READ ? s : -1;
+    K(event)->socket = networkEvents & FD_READ ? s : -1;
     return 0;
 }
 
@@ -222,13 +209,9 @@ DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL, DWORD 
 {
     using namespace std::chrono;
     pollfd waits[4];
-    KernelObject* objects[4];
     if (count == 0 || count > 4) return WSA_WAIT_FAILED;
-    for (DWORD i = 0; i < count; ++i) {
-        objects[i] = Object(events[i], false);
-        if (!objects[i]) return WSA_WAIT_FAILED;
-        waits[i] = {objects[i]->socket >= 0 ? objects[i]->socket : objects[i]->fd, POLLIN, 0};
-    }
+    for (DWORD i = 0; i < count; ++i)
+        waits[i] = {K(events[i])->socket >= 0 ? K(events[i])->socket : K(events[i])->fd, POLLIN, 0};
     const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
     for (;;) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
@@ -237,7 +220,7 @@ DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL, DWORD 
         if (result == 0) return WSA_WAIT_TIMEOUT;
         if (result < 0 && errno != EINTR) return WSA_WAIT_FAILED;
         for (DWORD i = 0; result > 0 && i < count; ++i)
-            if (waits[i].revents != 0 && TakeSignal(objects[i])) return WSA_WAIT_EVENT_0 + i;
+            if (waits[i].revents != 0 && TakeSignal(K(events[i]))) return WSA_WAIT_EVENT_0 + i;
     }
 }
 

@@ -1,5 +1,5 @@
-// Stands in for the kernel calls: anonymous pipes, threads, events, waits and Sleep (posix.cpp).
-// A HANDLE is one pipe end, thread or event, null none; its creator releases it (CloseHandle).
+// Stands in for the kernel calls: anonymous pipes, threads, events, waits and Sleep. A HANDLE
+// is a pipe end, thread or event (each call takes its own kind); its creator closes it.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -16,32 +16,32 @@ typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 #define WAIT_FAILED 0xFFFFFFFFu
 #define PIPE_NOWAIT 0x00000001u
 
-// A byte-stream pipe that no exec inherits, of the system's capacity (size is ignored).
-// FALSE, both null, when refused. A write with the reader gone fails, raising no signal.
+// A byte-stream pipe no exec inherits, of the system's size. FALSE, both null, when refused.
+// A write with the reader gone fails, raising no signal.
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attributes, DWORD size);
-// Only the count of bytes waiting (*totalBytesAvail); buffer null, size 0. FALSE for no pipe end.
+// Only the count of bytes waiting (*totalBytesAvail).
 BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead, LPDWORD totalBytesAvail,
                    LPDWORD bytesLeftThisMessage);
 // Waits for a byte, then takes up to toRead. FALSE, 0 read, on failure or with every writer gone.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOID overlapped);
-// Writes all, waiting while the pipe is full; with PIPE_NOWAIT only what fits now (TRUE, maybe
-// 0). FALSE when the pipe fails (reader gone); *bytesWritten then holds what went in.
+// Writes all, waiting while the pipe is full; with PIPE_NOWAIT what fits now (TRUE, maybe 0).
+// FALSE when the pipe fails (reader gone); *bytesWritten then holds what went in.
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID overlapped);
-// *mode PIPE_WAIT (0) or PIPE_NOWAIT; the others null. FALSE for no pipe end.
+// *mode PIPE_WAIT (0) or PIPE_NOWAIT.
 BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD maxCollectionCount,
                              LPDWORD collectDataTimeout);
-// Releases a handle; a thread's once it has ended (the program always waits for it first).
+// A thread's handle only once the thread has ended (the program always waits for it first).
 BOOL CloseHandle(HANDLE object);
-// Runs start(parameter) on a new thread; the rest null/0. Its handle, or null when none was made.
+// Runs start(parameter) on a new thread. Its handle, or null when none could be made.
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD flags, LPDWORD threadId);
-// Any thread sets and waits. A manual-reset event stays set until ResetEvent, an auto-reset one
-// until a wait ends on it. Attributes and name null. Null when none could be made.
+// Any thread sets and waits. A manual-reset event stays set until ResetEvent, an auto-reset
+// one until a wait ends on it. Null when none could be made.
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 // Until the thread has ended or the event is set, at most milliseconds (or INFINITE):
-// WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED for a handle that is neither.
+// WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void Sleep(DWORD milliseconds);
 #endif
