@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "platform/wsock.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -50,22 +52,16 @@ BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
     return TRUE;
 }
 
-BOOL AfxSocketInit(WSAData* wsaData)
+BOOL AfxSocketInit(WSADATA* wsaData)
 {
-#ifdef _WIN32
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), wsaData ? wsaData : &data) == 0;
-#else
-    (void)wsaData;
-    return TRUE;
-#endif
 }
 
 int AfxMessageBox(LPCTSTR text, UINT, UINT)
 {
     CString caption = g_pCurrentApp ? g_pCurrentApp->m_strAppName : CString();
     if (caption.IsEmpty()) caption = ModuleBaseName();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text ? text : "");
-    std::fflush(stderr);
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text ? text : "");  // stderr is unbuffered
     return IDOK;
 }

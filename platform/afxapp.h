@@ -28,7 +28,7 @@ inline LPSTR GetCommandLineA() { return nullptr; }           // likewise
 // calls. On Windows it sets standard output and error to binary: a line ends in a bare LF.
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int cmdShow);
 
-// Starts the sockets (Windows Sockets, until the process ends); wsaData may be null. TRUE on success.
+// WSAStartup, kept until the process ends; wsaData may be null. TRUE on success.
 BOOL AfxSocketInit(WSAData* wsaData = nullptr);
 
 // Writes "<application name>: <text>" and a line feed to standard error; IDOK.

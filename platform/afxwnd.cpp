@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <map>
 #include <unordered_map>
-#include <vector>
 
 #include "platform/clock.h"
 
@@ -16,18 +16,17 @@ namespace {
 const UINT kMinimumElapseMs = 10;  // as Windows grants; 0 would tick on every look
 
 struct Timer {
-    HWND wnd;
-    UINT_PTR id;
     UINT elapseMs;
     std::uint64_t due;
 };
+typedef std::map<std::pair<HWND, UINT_PTR>, Timer> Timers;  // by window and id
 
 struct Shared {
     std::mutex lock;
     std::condition_variable changed;
     std::unordered_map<HWND, CWnd*> windows;  // null while being destroyed
     std::deque<MSG> posted;
-    std::vector<Timer> timers;
+    Timers timers;
     std::uintptr_t lastHandle = 0x10000;
 };
 
@@ -39,11 +38,10 @@ Shared& S()
 }
 
 // The rest: caller holds the lock.
-Timer* NextDue()
+Timers::iterator NextDue()
 {
-    auto next = std::min_element(S().timers.begin(), S().timers.end(),
-                                 [](const Timer& a, const Timer& b) { return a.due < b.due; });
-    return next != S().timers.end() ? &*next : nullptr;
+    return std::min_element(S().timers.begin(), S().timers.end(),
+                            [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
 }
 
 // The oldest posted message, else a due tick (the next one counted from now).
@@ -54,23 +52,11 @@ bool Take(MSG* msg, std::uint64_t now)
         S().posted.pop_front();
         return true;
     }
-    Timer* due = NextDue();
-    if (!due || due->due > now) return false;
-    *msg = MSG{due->wnd, WM_TIMER, due->id, 0};
-    due->due = now + due->elapseMs;
+    auto due = NextDue();
+    if (due == S().timers.end() || due->second.due > now) return false;
+    *msg = MSG{due->first.first, WM_TIMER, due->first.second, 0};
+    due->second.due = now + due->second.elapseMs;
     return true;
-}
-
-// Removes wnd's timer *id, or without id all its timers and messages.
-bool Remove(HWND wnd, const UINT_PTR* id)
-{
-    auto& timers = S().timers;
-    const size_t before = timers.size();
-    auto timer = [&](const Timer& t) { return t.wnd == wnd && (!id || t.id == *id); };
-    timers.erase(std::remove_if(timers.begin(), timers.end(), timer), timers.end());
-    auto mine = [&](const MSG& m) { return !id && m.hwnd == wnd; };
-    S().posted.erase(std::remove_if(S().posted.begin(), S().posted.end(), mine), S().posted.end());
-    return timers.size() != before;
 }
 
 CWnd* Find(HWND wnd)
@@ -108,7 +94,10 @@ BOOL CWnd::DestroyWindow()
     WindowProc(WM_DESTROY, 0, 0);
     lock.lock();
     S().windows.erase(handle);
-    Remove(handle, nullptr);
+    S().timers.erase(S().timers.lower_bound({handle, 0}), S().timers.upper_bound({handle, ~UINT_PTR(0)}));
+    auto& posted = S().posted;
+    posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == handle; }),
+                 posted.end());
     m_hWnd = nullptr;
     return TRUE;
 }
@@ -132,8 +121,9 @@ BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
 {
     std::unique_lock<std::mutex> lock(S().lock);
     for (std::uint64_t now = ClockNowMs(); !Take(msg, now); now = ClockNowMs()) {
-        const Timer* next = NextDue();  // without a timer, a look each second does no harm
-        S().changed.wait_for(lock, std::chrono::milliseconds(next ? next->due - now : 1000));
+        auto next = NextDue();  // without a timer, a look each second does no harm
+        S().changed.wait_for(
+            lock, std::chrono::milliseconds(next != S().timers.end() ? next->second.due - now : 1000));
     }
     return TRUE;
 }
@@ -152,9 +142,8 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc)
 {
     std::lock_guard<std::mutex> lock(S().lock);
     if (timerProc || !S().windows.count(hWnd)) return 0;
-    Remove(hWnd, &id);
     elapseMs = std::max(elapseMs, kMinimumElapseMs);
-    S().timers.push_back(Timer{hWnd, id, elapseMs, ClockNowMs() + elapseMs});
+    S().timers[{hWnd, id}] = Timer{elapseMs, ClockNowMs() + elapseMs};
     S().changed.notify_all();  // a waiter may have to wake sooner
     return id;
 }
@@ -162,5 +151,5 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc)
 BOOL KillTimer(HWND hWnd, UINT_PTR id)
 {
     std::lock_guard<std::mutex> lock(S().lock);
-    return Remove(hWnd, &id);
+    return S().timers.erase({hWnd, id}) != 0;
 }

@@ -1,5 +1,5 @@
-// Stands in for the clock behind window timers (GetTickCount): a seam through
-// which a test installs a clock of its own and moves time instead of waiting.
+// Stands in for the clock behind window timers (GetTickCount): a seam through which a test
+// installs a clock of its own and moves time instead of waiting.
 #pragma once
 
 #include <atomic>
@@ -8,18 +8,17 @@
 
 typedef std::uint64_t (*ClockSource)();
 
-inline std::uint64_t MonotonicMs()
+inline std::atomic<ClockSource> g_clockSource{nullptr};  // null: the monotonic clock
+
+// Milliseconds on the installed clock (by default monotonic, arbitrary origin). Any thread.
+inline std::uint64_t ClockNowMs()
 {
+    if (ClockSource source = g_clockSource.load()) return source();
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-inline std::atomic<ClockSource> g_clockSource{&MonotonicMs};
-
-// Milliseconds on the installed clock (by default monotonic, arbitrary origin). Any thread.
-inline std::uint64_t ClockNowMs() { return g_clockSource.load()(); }
-
-// Installs source, callable from any thread (null: the monotonic clock again). A
-// GetMessageA that already waits does not notice a jump; PeekMessageA does.
-inline void SetClockSource(ClockSource source) { g_clockSource = source ? source : &MonotonicMs; }
+// Installs a source callable from any thread (null: the monotonic clock again). A GetMessageA
+// already waiting does not notice a jump; PeekMessageA does.
+inline void SetClockSource(ClockSource source) { g_clockSource = source; }

@@ -5,11 +5,9 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <poll.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -235,7 +233,7 @@ int WSAGetLastError() { return WsaErrorFromErrno(errno); }
 
 int win::recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength)
 {
-    iovec part = {buffer, static_cast<size_t>(std::max(length, 0))};
+    iovec part = {buffer, static_cast<size_t>(length < 0 ? 0 : length)};
     msghdr message = {from, fromLength ? *fromLength : 0, &part, 1, nullptr, 0, 0};
     const ssize_t received = recvmsg(s, &message, flags);
     if (received < 0) return SOCKET_ERROR;
