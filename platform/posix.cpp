@@ -44,13 +44,6 @@ KernelObject* NewObject(int fd, bool manualReset = true)
     return fd < 0 ? nullptr : new KernelObject(fd, manualReset);
 }
 
-void Signal(KernelObject* object)
-{
-    object->signals.fetch_add(1, std::memory_order_release);
-    const std::uint64_t one = 1;
-    while (write(object->fd, &one, sizeof one) < 0 && errno == EINTR) {}
-}
-
 // Takes the signal of an auto-reset event that poll found set; false when another waiter took it.
 bool TakeSignal(KernelObject* object)
 {
@@ -150,7 +143,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
         if (object)
             object->thread = std::thread([=] {
                 start(parameter);
-                Signal(object);
+                SetEvent(object);
             });
     } catch (...) {
         CloseHandle(object);
@@ -167,7 +160,9 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
 
 BOOL SetEvent(HANDLE event)
 {
-    Signal(K(event));
+    K(event)->signals.fetch_add(1, std::memory_order_release);
+    const std::uint64_t one = 1;
+    while (write(K(event)->fd, &one, sizeof one) < 0 && errno == EINTR) {}
     return TRUE;
 }
 
@@ -186,12 +181,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-int WSAStartup(WORD, WSADATA* data)
-{
-    if (g_wsockFaults.bFailStartup) return WSASYSNOTREADY;
-    if (data) data->wVersion = MAKEWORD(2, 2);
-    return 0;
-}
+int WSAStartup(WORD, WSADATA*) { return g_wsockFaults.bFailStartup ? WSASYSNOTREADY : 0; }
 
 int WSACleanup() { return 0; }
 
@@ -222,14 +212,12 @@ DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL, DWORD 
     }
 }
 
-int WsaErrorFromErrno(int error)
+int WSAGetLastError()
 {
     for (const auto& mapping : kErrnoToWsa)
-        if (mapping[0] == error) return mapping[1];
-    return error;
+        if (mapping[0] == errno) return mapping[1];
+    return errno;
 }
-
-int WSAGetLastError() { return WsaErrorFromErrno(errno); }
 
 int win::recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength)
 {

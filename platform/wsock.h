@@ -24,22 +24,19 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_
 
 typedef int SOCKET;
 typedef HANDLE WSAEVENT;
-struct WSAData {
-    WORD wVersion;
-};
+struct WSAData {};  // the program reads none of it
 typedef WSAData WSADATA;
 
 #define INVALID_SOCKET (-1)
 #define SOCKET_ERROR (-1)
-#define MAKEWORD(low, high) \
-    static_cast<WORD>(static_cast<BYTE>(low) | static_cast<WORD>(static_cast<BYTE>(high)) << 8)
+#define MAKEWORD(low, high) static_cast<WORD>((low) | (high) << 8)
 #define FD_READ 0x01
 #define WSA_WAIT_EVENT_0 0x00000000u
 #define WSA_WAIT_TIMEOUT 0x00000102u
 #define WSA_WAIT_FAILED 0xFFFFFFFFu
 #define WSASYSNOTREADY 10091
 
-// 0 (version 2.2) or a Windows Sockets code; each success owes one WSACleanup.
+// 0 or a Windows Sockets code; each success owes one WSACleanup.
 int WSAStartup(WORD versionRequested, WSADATA* data);
 int WSACleanup();
 int closesocket(SOCKET s);
@@ -49,10 +46,9 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, long networkEvents);
 // one's index (clearing an auto-reset event), WSA_WAIT_TIMEOUT or WSA_WAIT_FAILED. Flags FALSE.
 DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL waitAll, DWORD timeoutMs,
                                BOOL alertable);
-// This thread's last socket failure as a Windows Sockets code; errors without one stay as they
-// are (below 10000). WsaErrorFromErrno is the one translation table; 0 stays 0.
+// This thread's last socket failure as a Windows Sockets code, through the one translation
+// table; errors without one stay as they are (below 10000), 0 stays 0.
 int WSAGetLastError();
-int WsaErrorFromErrno(int error);
 
 namespace win {
 // A datagram longer than the buffer is taken off and reported as WSAEMSGSIZE, not cut short.
