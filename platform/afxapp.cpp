@@ -1,9 +1,10 @@
-// The application object, the start-up calls and the message box for a
+// The application object, the start-up calls, the message box and CString::Format, for a
 // console process.
 #include "platform/afxapp.h"
 
 #include <errno.h>
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "platform/wsock.h"
@@ -64,4 +65,18 @@ int AfxMessageBox(LPCTSTR text, UINT, UINT)
     if (caption.IsEmpty()) caption = ModuleBaseName();
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text ? text : "");  // stderr is unbuffered
     return IDOK;
+}
+
+// The text's length is measured first, so any length fits.
+void CString::Format(const char* format, ...)
+{
+    va_list args, copy;
+    va_start(args, format);
+    va_copy(copy, args);
+    const int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+    std::vsnprintf(&out[0], out.size() + 1, format, args);
+    va_end(args);
+    swap(out);
 }

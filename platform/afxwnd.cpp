@@ -67,11 +67,6 @@ CWnd* Find(HWND wnd)
 
 }  // namespace
 
-CWnd::~CWnd()
-{
-    if (m_hWnd) DestroyWindow();
-}
-
 BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HMENU, LPVOID)
 {
     if (m_hWnd) return FALSE;
@@ -127,8 +122,6 @@ BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
     }
     return TRUE;
 }
-
-BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* msg)
 {

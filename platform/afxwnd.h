@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 #include "platform/wintypes.h"
 
@@ -30,7 +31,7 @@ typedef struct CREATESTRUCT* LPCREATESTRUCT;  // WM_CREATE carries null: the pro
 
 class CWnd {
 public:
-    virtual ~CWnd();  // destroys a window still there, seen then by CWnd's own handling only
+    virtual ~CWnd() { DestroyWindow(); }  // a window still there sees only CWnd's own handling
 
     // An invisible message window with a new handle, then WM_CREATE (OnCreate may set timers);
     // the arguments are ignored. FALSE when there is one already, or WM_CREATE gives -1.
@@ -55,10 +56,7 @@ protected:
 };
 
 // A message map entry: the message and a thunk that calls the handler in its own form.
-struct AFX_MSGMAP_ENTRY {
-    UINT nMessage;
-    LRESULT (*pfnCall)(CWnd* wnd, WPARAM wParam, LPARAM lParam);  // null ends a table
-};
+typedef std::pair<UINT, LRESULT (*)(CWnd* wnd, WPARAM wParam, LPARAM lParam)> AFX_MSGMAP_ENTRY;
 
 // DECLARE_MESSAGE_MAP() in the class (it leaves the access at protected); in its source
 // file BEGIN_MESSAGE_MAP, the entries, END_MESSAGE_MAP(). Others go to baseClass's map.
@@ -69,8 +67,8 @@ struct AFX_MSGMAP_ENTRY {
         using ThisClass [[maybe_unused]] = theClass; using TheBaseClass = baseClass; \
         static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP() {0, nullptr}}; \
-        for (const AFX_MSGMAP_ENTRY* e = entries; e->pfnCall; ++e) \
-            if (e->nMessage == m) return *r = e->pfnCall(this, wp, lp), true; \
+        for (const AFX_MSGMAP_ENTRY* e = entries; e->second; ++e) \
+            if (e->first == m) return *r = e->second(this, wp, lp), true; \
         return TheBaseClass::OnWndMsg(m, wp, lp, r); }
 #define AFX_THUNK(body) [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { \
         ThisClass* self = static_cast<ThisClass*>(w); (void)self; (void)wp; (void)lp; body; }
@@ -87,7 +85,7 @@ BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 // Like PeekMessageA, but waits for a message or tick. TRUE (no WM_QUIT is posted).
 BOOL GetMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax);
-BOOL TranslateMessage(const MSG* msg);  // no keys reach a message window: FALSE
+inline BOOL TranslateMessage(const MSG*) { return FALSE; }  // no keys reach a message window
 // msg to its window's WindowProc on this thread; 0, calling nothing, when the window is gone.
 LRESULT DispatchMessageA(const MSG* msg);
 // (Re)starts timer id: a WM_TIMER every elapseMs (at least 10) on the clock of clock.h, at
