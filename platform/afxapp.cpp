@@ -1,5 +1,4 @@
-// The application object, the start-up calls, the message box and CString::Format, for a
-// console process.
+// The start-up calls, the message box and CString::Format, for a console process.
 #include "platform/afxapp.h"
 
 #include <errno.h>
@@ -14,42 +13,12 @@
 #include <io.h>
 #endif
 
-namespace {
-
-CWinApp* g_pCurrentApp = nullptr;
-
-// The program file's name without folder or extension, as the framework names an unnamed
-// application.
-CString ModuleBaseName()
-{
-#ifdef _WIN32
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string name(path, length < sizeof path ? length : 0);
-    name = name.substr(name.find_last_of("\\/") + 1);
-    return name.substr(0, name.find_last_of('.'));
-#else
-    return program_invocation_short_name;
-#endif
-}
-
-}  // namespace
-
-CWinApp::CWinApp(LPCTSTR appName) : m_strAppName(appName) { g_pCurrentApp = this; }
-
-CWinApp::~CWinApp()
-{
-    if (g_pCurrentApp == this) g_pCurrentApp = nullptr;
-}
-
 BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPSTR, int)
 {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    if (g_pCurrentApp && g_pCurrentApp->m_strAppName.IsEmpty())
-        g_pCurrentApp->m_strAppName = ModuleBaseName();
     return TRUE;
 }
 
@@ -59,11 +28,20 @@ BOOL AfxSocketInit(WSADATA* wsaData)
     return WSAStartup(MAKEWORD(2, 2), wsaData ? wsaData : &data) == 0;
 }
 
+// The caption is the program file's name without folder or extension, as the framework names an
+// application not named otherwise.
 int AfxMessageBox(LPCTSTR text, UINT, UINT)
 {
-    CString caption = g_pCurrentApp ? g_pCurrentApp->m_strAppName : CString();
-    if (caption.IsEmpty()) caption = ModuleBaseName();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text ? text : "");  // stderr is unbuffered
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string name(path, length < sizeof path ? length : 0);
+    name = name.substr(name.find_last_of("\\/") + 1);
+    name = name.substr(0, name.find_last_of('.'));
+#else
+    const std::string name = program_invocation_short_name;
+#endif
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), text ? text : "");  // stderr is unbuffered
     return IDOK;
 }
 

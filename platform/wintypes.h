@@ -6,7 +6,9 @@
 // The window manager's names stay out: afxwnd.h carries MSG, SetTimer and the rest.
 #define NOUSER
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // the C++ library may have set it
 #define NOMINMAX
+#endif
 #include <winsock2.h>
 #include <windows.h>
 #else
