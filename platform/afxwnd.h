@@ -78,7 +78,7 @@ typedef std::pair<UINT, LRESULT (*)(CWnd* wnd, WPARAM wParam, LPARAM lParam)> AF
 #define ON_MESSAGE(message, memberFxn) {message, AFX_THUNK(return self->memberFxn(wp, lp))},
 // clang-format on
 
-// Queues a message; any thread. FALSE, and the message is dropped, when hWnd is no window.
+// Queues a message; any thread. FALSE, the message dropped, when hWnd is no window.
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // The oldest posted message, else a due timer's WM_TIMER; FALSE when none. The program
 // reads its one queue whole: hWnd null, filters 0, removeMsg PM_REMOVE.
@@ -86,7 +86,7 @@ BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT rem
 // Like PeekMessageA, but waits for a message or tick. TRUE (no WM_QUIT is posted).
 BOOL GetMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax);
 inline BOOL TranslateMessage(const MSG*) { return FALSE; }  // no keys reach a message window
-// msg to its window's WindowProc on this thread; 0, calling nothing, when the window is gone.
+// msg to its window's WindowProc; 0, calling nothing, when the window is gone.
 LRESULT DispatchMessageA(const MSG* msg);
 // (Re)starts timer id: a WM_TIMER every elapseMs (at least 10) on the clock of clock.h, at
 // most one waiting, after posted messages. id, or 0 for no window or a timerProc (unsupported).

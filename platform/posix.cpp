@@ -69,13 +69,6 @@ const int kErrnoToWsa[][2] = {
     {EHOSTUNREACH, 10065},
 };
 
-struct ConsoleWatcher {
-    PHANDLER_ROUTINE handler = nullptr;
-    std::atomic<bool> leaving{false};
-    sigset_t signals, previous;
-    std::thread thread;
-} g_console;
-
 }  // namespace
 
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD)
@@ -126,11 +119,9 @@ BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD, LPDWORD)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    KernelObject* object = static_cast<KernelObject*>(handle);
-    if (!object) return FALSE;
-    if (object->thread.joinable()) object->thread.join();
-    close(object->fd);
-    delete object;
+    if (K(handle)->thread.joinable()) K(handle)->thread.join();
+    close(K(handle)->fd);
+    delete K(handle);
     return TRUE;
 }
 
@@ -173,11 +164,8 @@ BOOL ResetEvent(HANDLE event)
     return TRUE;
 }
 
-DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
-{
-    const DWORD result = WSAWaitForMultipleEvents(1, &object, FALSE, milliseconds, FALSE);
-    return result == WSA_WAIT_EVENT_0 ? WAIT_OBJECT_0 : result;
-}
+// The results have the same values.
+DWORD WaitForSingleObject(HANDLE h, DWORD ms) { return WSAWaitForMultipleEvents(1, &h, FALSE, ms, FALSE); }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
@@ -268,27 +256,30 @@ win::hostent* win::gethostbyname(const char*)
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
 {
-    ConsoleWatcher& w = g_console;
-    if (!handler || (add ? w.handler != nullptr : w.handler != handler)) return FALSE;
+    static PHANDLER_ROUTINE s_handler = nullptr;
+    static std::atomic<bool> s_leaving{false};
+    static sigset_t s_signals, s_previous;
+    static std::thread s_watcher;
+    if (!handler || (add ? s_handler != nullptr : s_handler != handler)) return FALSE;
     if (!add) {
-        w.leaving = true;  // the signal below only wakes the watcher
-        pthread_kill(w.thread.native_handle(), SIGTERM);
-        w.thread.join();
-        pthread_sigmask(SIG_SETMASK, &w.previous, nullptr);
-        w.handler = nullptr;
+        s_leaving = true;  // the signal below only wakes the watcher
+        pthread_kill(s_watcher.native_handle(), SIGTERM);
+        s_watcher.join();
+        pthread_sigmask(SIG_SETMASK, &s_previous, nullptr);
+        s_handler = nullptr;
         return TRUE;
     }
-    sigemptyset(&w.signals);
-    sigaddset(&w.signals, SIGINT);
-    sigaddset(&w.signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &w.signals, &w.previous);
-    w.handler = handler;
-    w.leaving = false;
-    w.thread = std::thread([&w, handler] {
+    sigemptyset(&s_signals);
+    sigaddset(&s_signals, SIGINT);
+    sigaddset(&s_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &s_signals, &s_previous);
+    s_handler = handler;
+    s_leaving = false;
+    s_watcher = std::thread([handler] {
         for (;;) {
             int signal = 0;
-            if (sigwait(&w.signals, &signal) != 0) continue;
-            if (w.leaving) return;
+            if (sigwait(&s_signals, &signal) != 0) continue;
+            if (s_leaving) return;
             handler(signal == SIGINT ? CTRL_C_EVENT : CTRL_CLOSE_EVENT);
         }
     });

@@ -16,8 +16,8 @@ typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 #define WAIT_FAILED 0xFFFFFFFFu
 #define PIPE_NOWAIT 0x00000001u
 
-// A byte-stream pipe no exec inherits, of the system's size. FALSE, both null, when refused.
-// A write with the reader gone fails, raising no signal.
+// A pipe no exec inherits, of the system's size; FALSE, both null, when refused. Writing
+// with the reader gone fails, raising no signal.
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES attributes, DWORD size);
 // Only the count of bytes waiting (*totalBytesAvail).
 BOOL PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD size, LPDWORD bytesRead, LPDWORD totalBytesAvail,
@@ -27,7 +27,6 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD bytesRead, LPVOI
 // Writes all, waiting while the pipe is full; with PIPE_NOWAIT what fits now (TRUE, maybe 0).
 // FALSE when the pipe fails (reader gone); *bytesWritten then holds what went in.
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD bytesWritten, LPVOID overlapped);
-// *mode PIPE_WAIT (0) or PIPE_NOWAIT.
 BOOL SetNamedPipeHandleState(HANDLE pipe, LPDWORD mode, LPDWORD maxCollectionCount,
                              LPDWORD collectDataTimeout);
 // A thread's handle only once the thread has ended (the program always waits for it first).
@@ -40,8 +39,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize, LPT
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
-// Until the thread has ended or the event is set, at most milliseconds (or INFINITE):
-// WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
+// Until the thread has ended or the event is set, at most milliseconds (or INFINITE).
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void Sleep(DWORD milliseconds);
 #endif

@@ -40,7 +40,7 @@ typedef WSAData WSADATA;
 int WSAStartup(WORD versionRequested, WSADATA* data);
 int WSACleanup();
 int closesocket(SOCKET s);
-// Ties a manual-reset event to s: set while a datagram waits (FD_READ); 0 unties. 0 on success.
+// Ties a manual-reset event to s: set while a datagram waits (FD_READ); 0 unties.
 int WSAEventSelect(SOCKET s, WSAEVENT event, long networkEvents);
 // Until one of count (1 to 4) events is set, at most timeoutMs: WSA_WAIT_EVENT_0 + the first set
 // one's index (clearing an auto-reset event), WSA_WAIT_TIMEOUT or WSA_WAIT_FAILED. Flags FALSE.
