@@ -37,32 +37,37 @@ Shared& S()
     return shared;
 }
 
-// The rest: caller holds the lock.
-Timers::iterator NextDue()
-{
-    return std::min_element(S().timers.begin(), S().timers.end(),
-                            [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
-}
-
-// The oldest posted message, else a due tick (the next one counted from now).
-bool Take(MSG* msg, std::uint64_t now)
-{
-    if (!S().posted.empty()) {
-        *msg = S().posted.front();
-        S().posted.pop_front();
-        return true;
-    }
-    auto due = NextDue();
-    if (due == S().timers.end() || due->second.due > now) return false;
-    *msg = MSG{due->first.first, WM_TIMER, due->first.second, 0};
-    due->second.due = now + due->second.elapseMs;
-    return true;
-}
-
+// Caller holds the lock.
 CWnd* Find(HWND wnd)
 {
     auto it = S().windows.find(wnd);
     return it != S().windows.end() ? it->second : nullptr;
+}
+
+// The oldest posted message, else a due tick (the next one counted from now); with wait, the
+// first of them to come.
+BOOL NextMessage(MSG* msg, bool wait)
+{
+    std::unique_lock<std::mutex> lock(S().lock);
+    for (;;) {
+        const std::uint64_t now = ClockNowMs();
+        auto due = std::min_element(S().timers.begin(), S().timers.end(),
+                                    [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        const bool ticks = due != S().timers.end();
+        if (!S().posted.empty()) {
+            *msg = S().posted.front();
+            S().posted.pop_front();
+            return TRUE;
+        }
+        if (ticks && due->second.due <= now) {
+            *msg = MSG{due->first.first, WM_TIMER, due->first.second, 0};
+            due->second.due = now + due->second.elapseMs;
+            return TRUE;
+        }
+        if (!wait) return FALSE;
+        // Without a timer, a look each second does no harm.
+        S().changed.wait_for(lock, std::chrono::milliseconds(ticks ? due->second.due - now : 1000));
+    }
 }
 
 }  // namespace
@@ -106,22 +111,9 @@ BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
-BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT)
-{
-    std::lock_guard<std::mutex> lock(S().lock);
-    return Take(msg, ClockNowMs());
-}
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT) { return NextMessage(msg, false); }
 
-BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
-{
-    std::unique_lock<std::mutex> lock(S().lock);
-    for (std::uint64_t now = ClockNowMs(); !Take(msg, now); now = ClockNowMs()) {
-        auto next = NextDue();  // without a timer, a look each second does no harm
-        S().changed.wait_for(
-            lock, std::chrono::milliseconds(next != S().timers.end() ? next->second.due - now : 1000));
-    }
-    return TRUE;
-}
+BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) { return NextMessage(msg, true); }
 
 LRESULT DispatchMessageA(const MSG* msg)
 {

@@ -26,7 +26,6 @@ struct MSG {
     WPARAM wParam;
     LPARAM lParam;
 };
-typedef MSG* LPMSG;
 typedef struct CREATESTRUCT* LPCREATESTRUCT;  // WM_CREATE carries null: the program reads none of it
 
 class CWnd {
@@ -82,9 +81,9 @@ typedef std::pair<UINT, LRESULT (*)(CWnd* wnd, WPARAM wParam, LPARAM lParam)> AF
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // The oldest posted message, else a due timer's WM_TIMER; FALSE when none. The program
 // reads its one queue whole: hWnd null, filters 0, removeMsg PM_REMOVE.
-BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 // Like PeekMessageA, but waits for a message or tick. TRUE (no WM_QUIT is posted).
-BOOL GetMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax);
+BOOL GetMessageA(MSG* msg, HWND hWnd, UINT filterMin, UINT filterMax);
 inline BOOL TranslateMessage(const MSG*) { return FALSE; }  // no keys reach a message window
 // msg to its window's WindowProc; 0, calling nothing, when the window is gone.
 LRESULT DispatchMessageA(const MSG* msg);
