@@ -18,9 +18,7 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_
 }
 }  // namespace win
 #else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <arpa/inet.h>  // with the socket calls and addresses
 
 typedef int SOCKET;
 typedef HANDLE WSAEVENT;
