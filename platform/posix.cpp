@@ -37,6 +37,9 @@ struct KernelObject {
     std::thread thread;
 };
 
+// From the start, a write into a pipe whose reader is gone fails (EPIPE), as on Windows.
+const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+
 KernelObject* K(HANDLE handle) { return static_cast<KernelObject*>(handle); }
 
 KernelObject* NewObject(int fd, bool manualReset = true)
@@ -73,7 +76,6 @@ const int kErrnoToWsa[][2] = {
 
 BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWORD)
 {
-    signal(SIGPIPE, SIG_IGN);  // a write with the reader gone fails (EPIPE), as on Windows
     int fds[2];
     const bool made = pipe2(fds, O_CLOEXEC) == 0;
     *readPipe = made ? NewObject(fds[0]) : nullptr;
