@@ -1,220 +1,140 @@
-// Windows, message maps, the message queue and window timers. One lock
-// guards the window registry, the queue and the timers; GetMessageA sleeps
-// on a condition variable, bounded by the next timer's due time.
+// Windows, message maps, the queue and window timers. One lock guards them all; GetMessageA
+// sleeps on a condition variable, at most until the next timer is due.
 #include "platform/afxwnd.h"
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <map>
 #include <unordered_map>
-#include <vector>
 
 #include "platform/clock.h"
 
 namespace {
 
-// Shortest interval the original platform grants; 0 would tick on every look.
-const UINT kMinimumElapseMs = 10;
+const UINT kMinimumElapseMs = 10;  // as Windows grants; 0 would tick on every look
 
 struct Timer {
-    HWND wnd;
-    UINT_PTR id;
     UINT elapseMs;
     std::uint64_t due;
 };
+typedef std::map<std::pair<HWND, UINT_PTR>, Timer> Timers;  // by window and id
 
 struct Shared {
     std::mutex lock;
     std::condition_variable changed;
     std::unordered_map<HWND, CWnd*> windows;  // null while being destroyed
     std::deque<MSG> posted;
-    std::vector<Timer> timers;
-    std::uintptr_t lastHandle = 0x10000;  // handles are never reused
+    Timers timers;
+    std::uintptr_t lastHandle = 0x10000;
 };
 
-// Never destroyed: a worker may still post while the process exits.
-Shared& State()
+// Never destroyed: a worker may post while the process ends.
+Shared& S()
 {
-    static Shared* shared = new Shared;
-    return *shared;
+    static Shared& shared = *new Shared;
+    return shared;
 }
 
-// Caller holds the lock. The oldest posted message, else the tick of the
-// timer due first; a delivered tick's next one is counted from now.
-bool Take(Shared& state, MSG* msg, std::uint64_t now)
+// Caller holds the lock.
+CWnd* Find(HWND wnd)
 {
-    if (!state.posted.empty()) {
-        *msg = state.posted.front();
-        state.posted.pop_front();
-        return true;
+    auto it = S().windows.find(wnd);
+    return it != S().windows.end() ? it->second : nullptr;
+}
+
+// The oldest posted message, else a due tick (the next one counted from now); with wait, the
+// first of them to come.
+BOOL NextMessage(MSG* msg, bool wait)
+{
+    std::unique_lock<std::mutex> lock(S().lock);
+    for (;;) {
+        const std::uint64_t now = ClockNowMs();
+        auto due = std::min_element(S().timers.begin(), S().timers.end(),
+                                    [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        const bool ticks = due != S().timers.end();
+        if (!S().posted.empty()) {
+            *msg = S().posted.front();
+            S().posted.pop_front();
+            return TRUE;
+        }
+        if (ticks && due->second.due <= now) {
+            *msg = MSG{due->first.first, WM_TIMER, due->first.second, 0};
+            due->second.due = now + due->second.elapseMs;
+            return TRUE;
+        }
+        if (!wait) return FALSE;
+        // Without a timer, a look each second does no harm.
+        S().changed.wait_for(lock, std::chrono::milliseconds(ticks ? due->second.due - now : 1000));
     }
-    Timer* due = nullptr;
-    for (Timer& timer : state.timers)
-        if (timer.due <= now && (due == nullptr || timer.due < due->due)) due = &timer;
-    if (due == nullptr) return false;
-    *msg = MSG{due->wnd, WM_TIMER, due->id, 0};
-    due->due = now + due->elapseMs;
-    return true;
-}
-
-// Caller holds the lock; false when there is no such timer.
-bool RemoveTimer(Shared& state, HWND wnd, UINT_PTR id)
-{
-    auto it = std::find_if(state.timers.begin(), state.timers.end(),
-                           [&](const Timer& t) { return t.wnd == wnd && t.id == id; });
-    if (it == state.timers.end()) return false;
-    state.timers.erase(it);
-    return true;
 }
 
 }  // namespace
 
-CWnd::~CWnd()
+BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HMENU, LPVOID)
 {
-    if (m_hWnd != nullptr) DestroyWindow();
-}
-
-BOOL CWnd::CreateEx(DWORD, LPCTSTR, LPCTSTR, DWORD, int, int, int, int, HWND, HMENU, LPVOID param)
-{
-    if (m_hWnd != nullptr) return FALSE;
-    HWND handle;
-    {
-        std::lock_guard<std::mutex> lock(State().lock);
-        handle = reinterpret_cast<HWND>(++State().lastHandle);
-        State().windows[handle] = this;
-    }
-    // The handle exists before WM_CREATE, so OnCreate can set timers on it.
-    m_hWnd = handle;
-    CREATESTRUCT create{param};
-    if (WindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-        DestroyWindow();
-        return FALSE;
-    }
-    return TRUE;
+    if (m_hWnd) return FALSE;
+    std::unique_lock<std::mutex> lock(S().lock);
+    m_hWnd = reinterpret_cast<HWND>(++S().lastHandle);
+    S().windows[m_hWnd] = this;
+    lock.unlock();
+    if (WindowProc(WM_CREATE, 0, 0) != -1) return TRUE;
+    DestroyWindow();
+    return FALSE;
 }
 
 BOOL CWnd::DestroyWindow()
 {
-    HWND handle = m_hWnd;
-    {
-        // Marked as going, so that a second call (from a handler) does nothing.
-        std::lock_guard<std::mutex> lock(State().lock);
-        auto it = State().windows.find(handle);
-        if (it == State().windows.end() || it->second == nullptr) return FALSE;
-        it->second = nullptr;
-    }
-    // The window still exists while its handler runs (it may kill timers).
+    const HWND handle = m_hWnd;
+    std::unique_lock<std::mutex> lock(S().lock);
+    if (!Find(handle)) return FALSE;
+    S().windows[handle] = nullptr;  // going: a second call (from a handler) does nothing
+    lock.unlock();
     WindowProc(WM_DESTROY, 0, 0);
-    {
-        Shared& state = State();
-        std::lock_guard<std::mutex> lock(state.lock);
-        state.windows.erase(handle);
-        state.posted.erase(std::remove_if(state.posted.begin(), state.posted.end(),
-                                          [&](const MSG& m) { return m.hwnd == handle; }),
-                           state.posted.end());
-        state.timers.erase(std::remove_if(state.timers.begin(), state.timers.end(),
-                                          [&](const Timer& t) { return t.wnd == handle; }),
-                           state.timers.end());
-    }
+    lock.lock();
+    S().windows.erase(handle);
+    S().timers.erase(S().timers.lower_bound({handle, 0}), S().timers.upper_bound({handle, ~UINT_PTR(0)}));
+    auto& posted = S().posted;
+    posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == handle; }),
+                 posted.end());
     m_hWnd = nullptr;
     return TRUE;
 }
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result)) result = Default();
-    return result;
-}
-
-bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
-{
-    for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
-         map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfnCall != nullptr; ++e) {
-            if (e->nMessage != message) continue;
-            *result = e->pfnCall(this, wParam, lParam);
-            return true;
-        }
-    }
-    return false;
-}
-
-LRESULT CWnd::Default() { return 0; }
-
-void CWnd::OnDestroy() { Default(); }
-
-const AFX_MSGMAP* CWnd::GetThisMessageMap()
-{
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, entries};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
-
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Shared& state = State();
-    std::lock_guard<std::mutex> lock(state.lock);
-    if (state.windows.count(hWnd) == 0) return FALSE;
-    state.posted.push_back(MSG{hWnd, message, wParam, lParam});
-    state.changed.notify_all();
+    std::lock_guard<std::mutex> lock(S().lock);
+    if (!S().windows.count(hWnd)) return FALSE;
+    S().posted.push_back(MSG{hWnd, message, wParam, lParam});
+    S().changed.notify_all();
     return TRUE;
 }
 
-BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT)
-{
-    std::lock_guard<std::mutex> lock(State().lock);
-    return Take(State(), msg, ClockNowMs()) ? TRUE : FALSE;
-}
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT) { return NextMessage(msg, false); }
 
-BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
-{
-    Shared& state = State();
-    std::unique_lock<std::mutex> lock(state.lock);
-    for (;;) {
-        const std::uint64_t now = ClockNowMs();
-        if (Take(state, msg, now)) return TRUE;
-        if (state.timers.empty()) {
-            state.changed.wait(lock);
-            continue;
-        }
-        std::uint64_t due = state.timers.front().due;
-        for (const Timer& timer : state.timers) due = std::min(due, timer.due);
-        state.changed.wait_for(lock, std::chrono::milliseconds(due - now));
-    }
-}
-
-BOOL TranslateMessage(const MSG*) { return FALSE; }
+BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) { return NextMessage(msg, true); }
 
 LRESULT DispatchMessageA(const MSG* msg)
 {
-    CWnd* wnd = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(State().lock);
-        auto it = State().windows.find(msg->hwnd);
-        if (it != State().windows.end()) wnd = it->second;
-    }
-    return wnd != nullptr ? wnd->WindowProc(msg->message, msg->wParam, msg->lParam) : 0;
+    std::unique_lock<std::mutex> lock(S().lock);
+    CWnd* wnd = Find(msg->hwnd);
+    lock.unlock();
+    return wnd ? wnd->WindowProc(msg->message, msg->wParam, msg->lParam) : 0;
 }
 
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc)
 {
-    Shared& state = State();
-    std::lock_guard<std::mutex> lock(state.lock);
-    if (timerProc != nullptr || state.windows.count(hWnd) == 0) return 0;
-    RemoveTimer(state, hWnd, id);
+    std::lock_guard<std::mutex> lock(S().lock);
+    if (timerProc || !S().windows.count(hWnd)) return 0;
     elapseMs = std::max(elapseMs, kMinimumElapseMs);
-    state.timers.push_back(Timer{hWnd, id, elapseMs, ClockNowMs() + elapseMs});
-    state.changed.notify_all();  // a waiter may now have to wake sooner
+    S().timers[{hWnd, id}] = Timer{elapseMs, ClockNowMs() + elapseMs};
+    S().changed.notify_all();  // a waiter may have to wake sooner
     return id;
 }
 
 BOOL KillTimer(HWND hWnd, UINT_PTR id)
 {
-    std::lock_guard<std::mutex> lock(State().lock);
-    return RemoveTimer(State(), hWnd, id) ? TRUE : FALSE;
+    std::lock_guard<std::mutex> lock(S().lock);
+    return S().timers.erase({hWnd, id}) != 0;
 }

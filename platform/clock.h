@@ -1,16 +1,24 @@
-// Stands in for the clock behind window timers (GetTickCount). It is a seam:
-// a test installs a source of its own and moves time instead of waiting.
+// Stands in for the clock behind window timers (GetTickCount): a seam through which a test
+// installs a clock of its own and moves time instead of waiting.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 
 typedef std::uint64_t (*ClockSource)();
 
-// Milliseconds on the installed clock; by default a monotonic clock with an
-// arbitrary origin. Any thread may call it.
-std::uint64_t ClockNowMs();
+inline std::atomic<ClockSource> g_clockSource{nullptr};  // null: the monotonic clock
 
-// Installs source as the clock (null restores the monotonic clock). The
-// source must be callable from any thread. A message loop that already
-// waits in GetMessageA does not notice a jump; one that peeks does.
-void SetClockSource(ClockSource source);
+// Milliseconds on the installed clock (by default monotonic, arbitrary origin). Any thread.
+inline std::uint64_t ClockNowMs()
+{
+    if (ClockSource source = g_clockSource.load()) return source();
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Installs a source callable from any thread (null: the monotonic clock again). A GetMessageA
+// already waiting does not notice a jump; PeekMessageA does.
+inline void SetClockSource(ClockSource source) { g_clockSource = source; }

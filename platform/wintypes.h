@@ -1,24 +1,17 @@
-// Basic Win32 type names that the program's code is written against.
-// Only the names in use are here; each maps onto a plain C++ type. On
-// Windows they are the system's own.
+// The Win32 type names the program is written against: on Windows the
+// system's own, elsewhere plain C++ types (only the names in use).
 #pragma once
 
 #ifdef _WIN32
-// The window manager's names (MSG, PostMessageA, SetTimer, ...) stay out:
-// the framework stand-ins in afxwnd.h carry them, with the test clock.
-#ifndef NOUSER
+// The window manager's names stay out: afxwnd.h carries MSG, SetTimer and the rest.
 #define NOUSER
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
+#ifndef NOMINMAX  // the C++ library may have set it
 #define NOMINMAX
 #endif
 #include <winsock2.h>
 #include <windows.h>
 #else
-
 #include <cstdint>
 
 typedef int BOOL;
@@ -26,7 +19,6 @@ typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef std::uint32_t DWORD;
 typedef unsigned int UINT;
-typedef long LONG;
 typedef std::uintptr_t WPARAM;
 typedef std::intptr_t LPARAM;
 typedef std::intptr_t LRESULT;
@@ -38,17 +30,9 @@ typedef DWORD* LPDWORD;
 typedef void* HANDLE;
 typedef void* HINSTANCE;
 typedef void* HMODULE;
+typedef struct HWND__* HWND;
 
-#ifndef TRUE
 #define TRUE 1
-#endif
-#ifndef FALSE
 #define FALSE 0
-#endif
-
 #define INFINITE 0xFFFFFFFFu
-
-struct HWND__;
-typedef HWND__* HWND;
-
-#endif  // _WIN32
+#endif

@@ -1,105 +1,65 @@
-// Stands in for WSAStartup, WSACleanup, closesocket, WSAGetLastError,
-// WSAEventSelect and WSAWaitForMultipleEvents, and for the socket calls whose
-// behaviour differs here (bind, recvfrom, setsockopt: namespace win). The
-// other socket functions (socket, sendto, getsockname, ...) are the system's.
-// On Windows all are the system's; only the win:: wrappers remain, as plain
-// calls, so that the program's code reads the same for both.
+// Stands in for WSAStartup, WSACleanup, closesocket, WSAGetLastError, WSAEventSelect,
+// WSAWaitForMultipleEvents, and (namespace win) bind, recvfrom, setsockopt as Windows has them.
 #pragma once
 
-#ifdef _WIN32
-
 #include "platform/wintypes.h"
+
+#ifdef _WIN32
 #include <ws2tcpip.h>
 
+// Windows itself refuses to bind 255.255.255.255, reports a too-long datagram as WSAEMSGSIZE and
+// ignores SO_DONTROUTE: the system's calls, so that the program reads alike on both.
 namespace win {
-int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength);
-int bind(SOCKET s, const sockaddr* address, socklen_t length);
-int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length);
+using ::bind;
+using ::recvfrom;
+inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length)
+{
+    return ::setsockopt(s, level, name, static_cast<const char*>(value), length);
+}
 }  // namespace win
-
 #else
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include "platform/wintypes.h"
+#include <arpa/inet.h>  // with the socket calls and addresses
 
 typedef int SOCKET;
+typedef HANDLE WSAEVENT;
+struct WSAData {};  // the program reads none of it
+typedef WSAData WSADATA;
+
 #define INVALID_SOCKET (-1)
 #define SOCKET_ERROR (-1)
-
-#ifndef MAKEWORD
-#define MAKEWORD(low, high) \
-    (static_cast<WORD>((static_cast<BYTE>(low)) | (static_cast<WORD>(static_cast<BYTE>(high)) << 8)))
-#endif
-
-struct WSAData {
-    WORD wVersion;
-    WORD wHighVersion;
-};
-typedef WSAData WSADATA;
-typedef WSAData* LPWSADATA;
-typedef HANDLE WSAEVENT;
-
+#define MAKEWORD(low, high) static_cast<WORD>((low) | (high) << 8)
 #define FD_READ 0x01
 #define WSA_WAIT_EVENT_0 0x00000000u
 #define WSA_WAIT_TIMEOUT 0x00000102u
 #define WSA_WAIT_FAILED 0xFFFFFFFFu
-
 #define WSASYSNOTREADY 10091
 
-// Starts the socket library for one user; each successful call is matched
-// by one WSACleanup. 0 on success (version 2.2), else a Windows Sockets code.
-int WSAStartup(WORD versionRequested, LPWSADATA data);
+// 0 or a Windows Sockets code; each success owes one WSACleanup.
+int WSAStartup(WORD versionRequested, WSADATA* data);
 int WSACleanup();
-
-// Ties event (from CreateEventA, manual reset) to s: it counts as set while
-// a datagram waits on s (networkEvents FD_READ); 0 unties it. 0 on success.
+int closesocket(SOCKET s);
+// Ties a manual-reset event to s: set while a datagram waits (FD_READ); 0 unties.
 int WSAEventSelect(SOCKET s, WSAEVENT event, long networkEvents);
-
-// Waits until one of count (at most 4) events is set, at most timeoutMs:
-// WSA_WAIT_EVENT_0 + the index of the first one set (an auto-reset event is
-// cleared by it), WSA_WAIT_TIMEOUT, or WSA_WAIT_FAILED. waitAll and
-// alertable must be FALSE.
+// Until one of count (1 to 4) events is set, at most timeoutMs: WSA_WAIT_EVENT_0 + the first set
+// one's index (clearing an auto-reset event), WSA_WAIT_TIMEOUT or WSA_WAIT_FAILED. Flags FALSE.
 DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL waitAll, DWORD timeoutMs,
                                BOOL alertable);
-
-int closesocket(SOCKET s);
-
-// The Windows Sockets code of the calling thread's last failed socket call.
-// System errors without a Windows Sockets counterpart come back unchanged
-// (below 10000, so they never pass for a Windows Sockets code).
+// This thread's last socket failure as a Windows Sockets code, through the one translation
+// table; errors without one stay as they are (below 10000), 0 stays 0.
 int WSAGetLastError();
 
-// The Windows Sockets code for a system error number; the one translation
-// table. 0 stays 0.
-int WsaErrorFromErrno(int error);
-
 namespace win {
-
-// recvfrom as Windows Sockets does it: a datagram longer than the buffer is
-// taken off the socket and reported as an error (WSAEMSGSIZE), rather than
-// handed over cut short.
+// A datagram longer than the buffer is taken off and reported as WSAEMSGSIZE, not cut short.
 int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength);
-
-// bind as Windows Sockets does it for IPv4: 255.255.255.255, which inet_addr
-// also gives for a text that is no address, is no address of this host and
-// is refused (WSAEADDRNOTAVAIL); the system here would accept it.
+// Refuses 255.255.255.255 (also inet_addr's answer to no address) with WSAEADDRNOTAVAIL.
 int bind(SOCKET s, const sockaddr* address, socklen_t length);
-
-// setsockopt as Windows Sockets does it for IPv4 datagram sockets:
-// SO_DONTROUTE is accepted and has no effect, so a gateway behind a router
-// stays reachable; the system here would refuse to route.
+// Accepts SO_DONTROUTE with no effect, so that a gateway behind a router stays reachable.
 int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length);
-
 }  // namespace win
 
 // Fault seam for tests: while set, WSAStartup refuses with WSASYSNOTREADY.
-// The program itself never sets it.
 struct WsockFaults {
     BOOL bFailStartup = FALSE;
 };
 extern WsockFaults g_wsockFaults;
-
-#endif  // _WIN32
+#endif
