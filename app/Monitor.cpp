@@ -14,7 +14,7 @@
 #include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
 #include "platform/clock.h"
-#include "platform/console.h"
+#include "platform/winbase.h"
 
 namespace {
 

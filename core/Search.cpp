@@ -5,7 +5,6 @@
 
 #include "core/KnxClient.h"
 #include "knxnetip/RecvFrame.h"
-#include "platform/hostlookup.h"
 #include "platform/winbase.h"
 #include "platform/wsock.h"
 

@@ -13,10 +13,9 @@ inline std::atomic<ClockSource> g_clockSource{nullptr};  // null: the monotonic 
 // Milliseconds on the installed clock (by default monotonic, arbitrary origin). Any thread.
 inline std::uint64_t ClockNowMs()
 {
-    if (ClockSource source = g_clockSource.load()) return source();
     using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    const ClockSource source = g_clockSource;
+    return source ? source() : duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Installs a source callable from any thread (null: the monotonic clock again). A GetMessageA

@@ -1,5 +1,5 @@
-// The calls of winbase.h, wsock.h, console.h and hostlookup.h over POSIX: pipe ends are
-// descriptors, events and threads eventfds, so that one poll waits for them beside a socket.
+// The calls of winbase.h and wsock.h over POSIX: pipe ends are descriptors, events and threads
+// eventfds, so that one poll waits for them beside a socket.
 #include <errno.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -10,14 +10,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
 
-#include "platform/console.h"
-#include "platform/hostlookup.h"
 #include "platform/winbase.h"
 #include "platform/wsock.h"
 
@@ -27,7 +24,7 @@ namespace {
 
 // The program passes each call a handle of the kind it takes (a pipe end, an event, a thread).
 struct KernelObject {
-    KernelObject(int fd, bool manualReset = true) : fd(fd), manualReset(manualReset) {}
+    KernelObject(int fd, bool manualReset) : fd(fd), manualReset(manualReset) {}
     const int fd;  // a pipe end, else an eventfd readable while set (a thread's once it ended)
     const bool manualReset;
     int socket = -1;  // set by WSAEventSelect: the event is this socket's readability
@@ -42,10 +39,7 @@ const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 KernelObject* K(HANDLE handle) { return static_cast<KernelObject*>(handle); }
 
-KernelObject* NewObject(int fd, bool manualReset = true)
-{
-    return fd < 0 ? nullptr : new KernelObject(fd, manualReset);
-}
+KernelObject* Make(int fd, bool manual = true) { return fd < 0 ? nullptr : new KernelObject(fd, manual); }
 
 // Takes the signal of an auto-reset event that poll found set; false when another waiter took it.
 bool TakeSignal(KernelObject* object)
@@ -78,8 +72,8 @@ BOOL CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES, DWOR
 {
     int fds[2];
     const bool made = pipe2(fds, O_CLOEXEC) == 0;
-    *readPipe = made ? NewObject(fds[0]) : nullptr;
-    *writePipe = made ? NewObject(fds[1]) : nullptr;
+    *readPipe = made ? Make(fds[0]) : nullptr;
+    *writePipe = made ? Make(fds[1]) : nullptr;
     return made;
 }
 
@@ -131,7 +125,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
                     LPDWORD threadId)
 {
     static std::atomic<DWORD> s_lastId{0};
-    KernelObject* object = NewObject(eventfd(0, EFD_CLOEXEC));
+    KernelObject* object = Make(eventfd(0, EFD_CLOEXEC));
     try {
         if (object)
             object->thread = std::thread([=] {
@@ -148,7 +142,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR)
 {
-    return NewObject(eventfd(initialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK), manualReset);
+    return Make(eventfd(initialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK), manualReset);
 }
 
 BOOL SetEvent(HANDLE event)
@@ -193,8 +187,7 @@ DWORD WSAWaitForMultipleEvents(DWORD count, const WSAEVENT* events, BOOL, DWORD 
     const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
     for (;;) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-        const int result =
-            poll(waits, count, timeoutMs == INFINITE ? -1 : static_cast<int>(std::max<long long>(0, left)));
+        const int result = poll(waits, count, timeoutMs == INFINITE ? -1 : int(left < 0 ? 0 : left));
         if (result == 0) return WSA_WAIT_TIMEOUT;
         if (result < 0 && errno != EINTR) return WSA_WAIT_FAILED;
         for (DWORD i = 0; result > 0 && i < count; ++i)

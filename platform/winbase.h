@@ -1,5 +1,5 @@
-// Stands in for the kernel calls: anonymous pipes, threads, events, waits and Sleep. A HANDLE
-// is a pipe end, thread or event (each call takes its own kind); its creator closes it.
+// Stands in for the kernel calls: anonymous pipes, threads, events, waits, Sleep and
+// SetConsoleCtrlHandler. A HANDLE is a pipe end, thread or event; its creator closes it.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -7,13 +7,11 @@
 #ifndef _WIN32
 #include <cstddef>
 
-struct SECURITY_ATTRIBUTES;
-typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 
 #define WAIT_OBJECT_0 0x00000000u
 #define WAIT_TIMEOUT 0x00000102u
-#define WAIT_FAILED 0xFFFFFFFFu
 #define PIPE_NOWAIT 0x00000001u
 
 // A pipe no exec inherits, of the system's size; FALSE, both null, when refused. Writing
@@ -42,4 +40,14 @@ BOOL ResetEvent(HANDLE event);
 // Until the thread has ended or the event is set, at most milliseconds (or INFINITE).
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void Sleep(DWORD milliseconds);
+
+#define WINAPI
+#define CTRL_C_EVENT 0u
+#define CTRL_CLOSE_EVENT 2u  // SIGTERM
+typedef BOOL (*PHANDLER_ROUTINE)(DWORD ctrlType);
+// Ctrl-C and the end of the session (SIGINT, SIGTERM) call the one handler (add TRUE) on a
+// watcher thread. It blocks both signals in the calling thread, so install it before other
+// threads start (they inherit the mask); removal joins the watcher and restores the mask.
+// FALSE when the call does not fit.
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 #endif

@@ -17,19 +17,13 @@
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
-typedef std::uint32_t DWORD;
+typedef std::uint32_t DWORD, *LPDWORD;
 typedef unsigned int UINT;
 typedef std::uintptr_t WPARAM;
-typedef std::intptr_t LPARAM;
-typedef std::intptr_t LRESULT;
-typedef const char* LPCSTR;
-typedef const char* LPCTSTR;
+typedef std::intptr_t LPARAM, LRESULT;
+typedef const char *LPCSTR, *LPCTSTR;
 typedef char* LPSTR;
-typedef void* LPVOID;
-typedef DWORD* LPDWORD;
-typedef void* HANDLE;
-typedef void* HINSTANCE;
-typedef void* HMODULE;
+typedef void *LPVOID, *HANDLE, *HINSTANCE, *HMODULE;
 typedef struct HWND__* HWND;
 
 #define TRUE 1

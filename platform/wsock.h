@@ -1,5 +1,5 @@
 // Stands in for WSAStartup, WSACleanup, closesocket, WSAGetLastError, WSAEventSelect,
-// WSAWaitForMultipleEvents, and (namespace win) bind, recvfrom, setsockopt as Windows has them.
+// WSAWaitForMultipleEvents, and (namespace win) bind, recvfrom, setsockopt, gethostbyname.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -11,6 +11,8 @@
 // ignores SO_DONTROUTE: the system's calls, so that the program reads alike on both.
 namespace win {
 using ::bind;
+using ::gethostbyname;
+using ::hostent;
 using ::recvfrom;
 inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length)
 {
@@ -19,11 +21,12 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_
 }  // namespace win
 #else
 #include <arpa/inet.h>  // with the socket calls and addresses
+#include <unistd.h>     // gethostname
 
 typedef int SOCKET;
 typedef HANDLE WSAEVENT;
-struct WSAData {};  // the program reads none of it
-typedef WSAData WSADATA;
+typedef struct WSAData {
+} WSADATA;  // the program reads none of it
 
 #define INVALID_SOCKET (-1)
 #define SOCKET_ERROR (-1)
@@ -55,6 +58,13 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from, sock
 int bind(SOCKET s, const sockaddr* address, socklen_t length);
 // Accepts SO_DONTROUTE with no effect, so that a gateway behind a router stays reachable.
 int setsockopt(SOCKET s, int level, int name, const void* value, socklen_t length);
+// For the host's own name (the resolver here would give loopback), as Windows answers it: the
+// IPv4 addresses of the interfaces that are up, loopback excluded; null on failure. Valid until
+// this thread's next call.
+struct hostent {
+    char** h_addr_list;  // 4-byte addresses in network byte order, null-terminated
+};
+hostent* gethostbyname(const char* name);
 }  // namespace win
 
 // Fault seam for tests: while set, WSAStartup refuses with WSASYSNOTREADY.
