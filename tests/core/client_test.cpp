@@ -1,6 +1,3 @@
-#include "platform/wsock.h"
-#include <dirent.h>
-
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -27,12 +24,8 @@ std::pair<int, int> RunSend(const char* gateway, int eisType = 1, int value = 1)
 
 int EntriesOf(const char* folder)
 {
-    int count = 0;
-    if (DIR* dir = opendir(folder)) {
-        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-        closedir(dir);
-    }
-    return count;
+    const std::filesystem::directory_iterator entries(folder);
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
 
 }  // namespace
@@ -40,11 +33,9 @@ int EntriesOf(const char* folder)
 TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
 {
     ScriptedGateway gateway("127.0.0.22", 3671, ScriptedGateway::Silent());
-    ASSERT_TRUE(gateway.ok());
     EXPECT_EQ(RunSend("127.0.0.22", 6, 200).second, 1);
-    ASSERT_TRUE(gateway.WaitFor(3, 2000));
+    ASSERT_TRUE(gateway.WaitFor(3, 2000) && !gateway.WaitFor(4, 50));
     const std::vector<Datagram> got = gateway.Received();
-    ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(ServiceType(got[0].bytes), 0x0205);
     EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 01 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
     EXPECT_EQ(HexOf(got[2].bytes).substr(0, 20), "06 10 02 09 00 10 01");
@@ -64,7 +55,6 @@ TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
                 {},
                 ConnectResponse(0x2A, 0)};
     });
-    ASSERT_TRUE(stranger.ok() && gateway.ok());
     EXPECT_EQ(RunSend("127.0.0.24").first, 0x2A);
 }
 
@@ -89,29 +79,24 @@ TEST(ClientTest, ConnectBeforeOpenSaysSoAndSendsNothing)
     testing::internal::CaptureStdout();
     CKnxClient client;
     client.Connect();
-    EXPECT_EQ(testing::internal::GetCapturedStdout() + client.m_strLog.str(),
-              "Ostrel is not initialized\nOstrel is not initialized\n");
-    EXPECT_EQ(client.m_nControlPort, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + client.m_strLog.str() +
+                  std::to_string(client.m_nControlPort),
+              "Ostrel is not initialized\nOstrel is not initialized\n0");
 }
 
-// The start line and the trace line from level 2, on the console only; an unsupported type says so,
-// writes nothing and leaves the counter, since the gateway would drop a next request whose sequence
-// skipped a number.
-TEST(ClientTest, LinesAndCounterOfATunnellingRequest)
+// The start line from level 2, on the console only; an unsupported type says so, writes nothing and leaves
+// the counter, since the gateway would drop a next request whose sequence skipped a number.
+TEST(ClientTest, UnsupportedTypeLeavesTheCounter)
 {
-    const std::tuple<int, int, const char*, int> cases[] = {
-        {1, 1, "", 1},
-        {6, 2, "Ostrel starts..\nSendGA ch=5 seq=1 value=200\n", 1},
-        {5, 3, "Ostrel starts..\nEIS-Type not supported\n", 0},
-        {0, 0, "EIS-Type not supported\n", 0}};
-    for (const auto& [eisType, level, console, sequenceAfter] : cases) {
+    for (int level : {3, 0}) {
         testing::internal::CaptureStdout();
         CKnxClient client;
         client.SetDebugLevel(level);
-        client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_nValue = 200;
+        client.m_nChannelId = 5, client.m_nEisType = 5, client.m_nValue = 200;
         client.SendTunnellingRequest(client.m_dataEndpoint);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), console) << "EIS" << eisType;
-        EXPECT_EQ(client.m_nSendSequence, sequenceAfter) << "EIS" << eisType;
-        EXPECT_EQ(client.m_strLog.str(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  (level ? "Ostrel starts..\n" : "") + std::string("EIS-Type not supported\n"))
+            << level;
+        EXPECT_EQ(client.m_nSendSequence + client.m_strLog.str().size(), 0u) << level;
     }
 }

@@ -61,23 +61,14 @@ void ScriptedGateway::Serve()
         if (n < 0) continue;
         d.bytes.resize(static_cast<size_t>(n));
         const std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_received.push_back(d);
-        }
-        m_changed.notify_all();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_received.push_back(d);
+        lock.unlock();
         for (const Bytes& answer : answers) {
             if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
             else SendTo(answer, d.from);
         }
     }
-}
-
-bool ScriptedGateway::WaitFor(size_t count, int timeoutMs)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return m_received.size() >= count; });
 }
 
 std::vector<Datagram> ScriptedGateway::Received()
@@ -105,30 +96,23 @@ ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
         const std::uint16_t type = ServiceType(request);
         if (type == 0x0205) return {ConnectResponse(channel, 0)};
         if (type == 0x0420) return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
-        if (type == 0x0209) return {{6, 0x10, 2, 0x0A, 0, 8, channel, 0}};
+        if (type == 0x0209) return {ControlFrame(0x020A, channel, 0)};
         return {};
     };
 }
 
 sockaddr_in Loopback(int port) { return AddressOf("127.0.0.1", port); }
 
-std::uint16_t ServiceType(const Bytes& frame)
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > end) return false;
+    return true;
 }
 
-// Data endpoint 127.0.0.9:3671, a tunnel to 1.1.250.
-Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
+Bytes ControlFrame(std::uint16_t service, Byte channel, Byte status, const Bytes& rest)
 {
-    return {6, 0x10, 2, 6, 0, 0x14, channel, status, 8, 1, 127, 0, 0, 9, 0x0E, 0x57, 4, 4, 0x11, 0xFA};
-}
-
-Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
-{
-    return {6, 0x10, 2, 8, 0, 8, channel, status};
-}
-
-Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
-{
-    return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, sequence, 0};
+    Bytes frame = {6, 0x10, Byte(service >> 8), Byte(service), 0, Byte(8 + rest.size()), channel, status};
+    return frame.insert(frame.end(), rest.begin(), rest.end()), frame;
 }
