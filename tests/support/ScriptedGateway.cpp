@@ -6,11 +6,14 @@
 
 #include <chrono>
 
+#ifndef SOCK_CLOEXEC
+#define SOCK_CLOEXEC 0  // Windows handles are not inherited unless made so
+#endif
+
 static sockaddr_in AddressOf(const std::string& address, int port)
 {
     sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_family = AF_INET, to.sin_port = htons(static_cast<uint16_t>(port));
     to.sin_addr.s_addr = inet_addr(address.c_str());
     return to;
 }
@@ -18,11 +21,7 @@ static sockaddr_in AddressOf(const std::string& address, int port)
 ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
     : m_script(std::move(script))
 {
-#ifdef _WIN32
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);  // handles are not inherited unless made so
-#else
     SOCKET s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
-#endif
     int one = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     sockaddr_in local = AddressOf(address, port);
@@ -65,7 +64,7 @@ void ScriptedGateway::Serve()
         m_received.push_back(d);
         lock.unlock();
         for (const Bytes& answer : answers) {
-            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
             else SendTo(answer, d.from);
         }
     }

@@ -19,9 +19,8 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // The datagrams to send back to the request's sender; an empty one is a pause of kPauseMs, longer
+    // The datagrams to send back to the request's sender; an empty one is a pause of 60 ms, longer
     // than one poll step of the client.
-    static constexpr int kPauseMs = 60;
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
     ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one
@@ -29,9 +28,9 @@ public:
 
     int Port() const { return m_port; }
     // True when count datagrams in all came in time.
-    bool WaitFor(size_t count, int timeoutMs)
+    bool WaitFor(size_t count, int ms)
     {
-        return WaitUntil([&] { return Received().size() >= count; }, timeoutMs);
+        return WaitUntil([&] { return Received().size() >= count; }, ms);
     }
     std::vector<Datagram> Received();
     size_t CountOf(std::uint16_t service);  // of the datagrams received so far
@@ -55,10 +54,7 @@ private:
 
 sockaddr_in Loopback(int port);  // 127.0.0.1:port
 
-inline std::uint16_t ServiceType(const Bytes& f)
-{
-    return f.size() < 4 ? 0 : std::uint16_t(f[2] << 8 | f[3]);
-}
+inline std::uint16_t ServiceType(const Bytes& f) { return f.size() < 4 ? 0 : f[2] << 8 | f[3]; }
 // A control frame: header, channel, status, then the rest.
 Bytes ControlFrame(std::uint16_t service, Byte channel, Byte status, const Bytes& rest = {});
 // Data endpoint 127.0.0.9:3671, a tunnel to 1.1.250.
@@ -67,7 +63,4 @@ inline Bytes ConnectResponse(Byte channel, Byte status)
     return ControlFrame(0x0206, channel, status, {8, 1, 127, 0, 0, 9, 0x0E, 0x57, 4, 4, 0x11, 0xFA});
 }
 inline Bytes ConnStateResponse(Byte channel, Byte status) { return ControlFrame(0x0208, channel, status); }
-inline Bytes TunnellingAck(Byte channel, Byte sequence)
-{
-    return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, sequence, 0};
-}
+inline Bytes TunnellingAck(Byte channel, Byte seq) { return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, seq, 0}; }
