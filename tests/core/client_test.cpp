@@ -70,23 +70,23 @@ TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
     }
 }
 
-// Before Open, a connect says so and sends nothing. The start line from level 2 goes to the console only;
-// an unsupported type says so, writes nothing and leaves the counter, since the gateway would drop a next
-// request whose sequence skipped a number.
-TEST(ClientTest, RefusedStepsSaySoAndSendNothing)
+// Before Open, a connect says so and sends nothing. The start line from level 2 and the trace go to the
+// console only; an unsupported type says so, writes nothing and leaves the counter, since the gateway
+// would drop a next request whose sequence skipped a number.
+TEST(ClientTest, LinesOfRefusedAndTracedSteps)
 {
-    for (int level : {3, 0}) {
+    const std::tuple<int, int, const char*> cases[] = {
+        {3, 6, "Ostrel starts..\nOstrel is not initialized\nSendGA ch=5 seq=1 value=200\n"},
+        {0, 5, "Ostrel is not initialized\nEIS-Type not supported\n"}};
+    for (const auto& [level, eisType, console] : cases) {
         testing::internal::CaptureStdout();
         CKnxClient client;
         client.SetDebugLevel(level);
         client.Connect();
-        client.m_nChannelId = 5, client.m_nEisType = 5;
+        client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_nValue = 200;
         client.SendTunnellingRequest(client.m_dataEndpoint);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  std::string(level ? "Ostrel starts..\n" : "") +
-                      "Ostrel is not initialized\nEIS-Type not supported\n");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
         EXPECT_EQ(client.m_strLog.str() + std::to_string(client.m_nControlPort + client.m_nSendSequence),
-                  "Ostrel is not initialized\n0")
-            << level;
+                  std::string("Ostrel is not initialized\n") + (level ? "1" : "0"));
     }
 }
