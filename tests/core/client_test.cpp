@@ -19,12 +19,6 @@ std::pair<int, int> RunSend(const char* gateway, int eisType = 1, int value = 1)
     return channels;
 }
 
-int EntriesOf(const char* folder)
-{
-    const std::filesystem::directory_iterator entries(folder);
-    return static_cast<int>(std::distance(begin(entries), end(entries)));
-}
-
 }  // namespace
 
 TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
@@ -45,11 +39,8 @@ TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
     ScriptedGateway gateway("127.0.0.24", 3671, [&stranger](const Bytes& request) -> std::vector<Bytes> {
         if (ServiceType(request) != 0x0205) return ScriptedGateway::Polite(0x2A)(request);
         stranger.SendTo(ConnectResponse(0x63, 0), Loopback(request[12] << 8 | request[13]));
-        return {ParseHex("47 45 54 20 2F"),
-                {},
-                ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57"),
-                {},
-                ConnectResponse(0x2A, 0)};
+        const Bytes search = ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57");  // makes no frame here
+        return {ParseHex("47 45 54 20 2F"), {}, search, {}, ConnectResponse(0x2A, 0)};
     });
     EXPECT_EQ(RunSend("127.0.0.24").first, 0x2A);
 }
@@ -61,13 +52,15 @@ TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
     ScriptedGateway polite("127.0.0.29", 3671, ScriptedGateway::Polite(4));
     ScriptedGateway silent("127.0.0.30", 3671, ScriptedGateway::Silent());
     if (!std::filesystem::exists("/proc/self/fd")) GTEST_SKIP() << "counts threads and descriptors in /proc";
+    const auto threadsAndDescriptors = [] {
+        using Entries = std::filesystem::directory_iterator;
+        return std::make_pair(std::distance(Entries("/proc/self/task"), Entries()),
+                              std::distance(Entries("/proc/self/fd"), Entries()));
+    };
     RunSend("127.0.0.29");  // lets runtime helpers (a sanitizer's thread) start
-    const int threads = EntriesOf("/proc/self/task"), descriptors = EntriesOf("/proc/self/fd");
-    for (const char* gateway : {"127.0.0.29", "127.0.0.30"}) {
-        RunSend(gateway);
-        EXPECT_EQ(EntriesOf("/proc/self/task"), threads) << gateway;
-        EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors) << gateway;
-    }
+    const auto before = threadsAndDescriptors();
+    for (const char* gateway : {"127.0.0.29", "127.0.0.30"})
+        EXPECT_EQ((RunSend(gateway), threadsAndDescriptors()), before) << gateway;
 }
 
 // Before Open, a connect says so and sends nothing. The start line from level 2 and the trace go to the

@@ -13,20 +13,14 @@ namespace {
 std::atomic<std::uint64_t> g_testNowMs{1000000};
 std::uint64_t TestNow() { return g_testNowMs.load(); }
 
-// Dispatches queued messages until done() holds or ms passed.
+// Dispatches queued messages until done() holds (without one, all of the time) or ms passed.
 bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
 {
-    return WaitUntil(
-        [&] {
-            for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
-            return done();
-        },
-        ms);
-}
-
-void PumpFor(int ms)
-{
-    PumpUntil([] { return false; }, ms);
+    const auto dispatched = [&] {
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+        return done && done();
+    };
+    return WaitUntil(dispatched, ms);
 }
 
 // L_Data.ind from 1.1.5 to 1/2/3, one data byte in the APCI.
@@ -104,7 +98,7 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         // Nothing is dispatched while waiting, so all of them wait together.
         WaitUntil([&] { return m_client->m_dataEndpoint.HasData() >= bytes; }, 2000);
         PumpUntil([&] { return gateway.Received().size() >= before + acks.size(); });
-        PumpFor(fromStranger ? 150 : 50);
+        PumpUntil({}, fromStranger ? 150 : 50);
         const std::vector<Datagram> got = gateway.Received();
         ASSERT_EQ(got.size(), before + acks.size());
         for (size_t i = 0; i < acks.size(); ++i) EXPECT_EQ(got[before + i].bytes, TunnellingAck(5, acks[i]));
@@ -136,8 +130,8 @@ TEST_F(WindowModeTest, TunnelLossIsNoticed)
         Open(address);
         ASSERT_EQ(m_client->m_nChannelId, 5);
         if (!fromGateway.empty()) gateway.SendTo(fromGateway, Loopback(m_client->m_nControlPort));
-        PumpFor(100);
-        for (int tick = 0; tick < 10; ++tick) g_testNowMs += 10000, PumpFor(20);
+        PumpUntil({}, 100);
+        for (int tick = 0; tick < 10; ++tick) g_testNowMs += 10000, PumpUntil({}, 20);
         EXPECT_EQ(m_client->m_strTunnelLoss.str(), loss);
         EXPECT_EQ(m_client->m_nChannelId, *loss ? -1 : 5);
         EXPECT_EQ(gateway.CountOf(0x0207), heartbeats);
