@@ -1,3 +1,5 @@
+#include "platform/wsock.h"
+
 #include <filesystem>
 #include <gtest/gtest.h>
 

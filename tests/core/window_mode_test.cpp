@@ -2,8 +2,6 @@
 #include "platform/wsock.h"
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "core/KnxClient.h"
 #include "platform/clock.h"
 #include "tests/support/ScriptedGateway.h"
