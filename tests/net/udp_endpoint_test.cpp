@@ -46,9 +46,8 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
     Start();
     for (const Bytes& in : {a, Bytes(5000, 0), Bytes(4096, 1), Bytes(21, 100)}) Send(in);
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint->HasData() == 26 + 4096 + 21; }));
-    EXPECT_EQ(Bytes(20, 1), ReadOne(20));
-    EXPECT_EQ(Bytes(4096, 1), ReadOne());
-    EXPECT_EQ(Bytes(21, 100), ReadOne());
+    const std::vector<Bytes> read = {ReadOne(20), ReadOne(), ReadOne()};  // in this order
+    EXPECT_EQ(read, (std::vector<Bytes>{Bytes(20, 1), Bytes(4096, 1), Bytes(21, 100)}));
     ASSERT_TRUE(m_peer.WaitFor(4, 3000));
     m_endpoint->Write(d.data(), 12);
     m_endpoint->Stop();
@@ -129,10 +128,8 @@ TEST_F(EndpointLoopback, FullReceivePipeHoldsUpNothing)
         Start();
         for (int i = 0; i < 40; ++i) Send(Bytes(4096, BYTE(i)));
         WaitUntil([&] { return m_endpoint->HasData() >= 8 * 4096; });
-        ReturnsInTime(
-            [&] { restart ? void(m_endpoint->Start(DWORD(m_peer.Port()), 0)) : m_endpoint.reset(); });
+        ReturnsInTime([&] { restart ? Start() : m_endpoint.reset(); });
         if (!restart) continue;
-        ASSERT_EQ(1u, m_endpoint->WaitRunning());
         // Sent to the new run: after all the rest, whole, even if the old run left a record half in the pipe.
         Send(Bytes(4096, 200));
         int last = -1;
