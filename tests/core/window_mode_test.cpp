@@ -9,7 +9,6 @@
 namespace {
 
 std::atomic<std::uint64_t> g_testNowMs{1000000};
-std::uint64_t TestNow() { return g_testNowMs.load(); }
 
 // Dispatches queued messages until done() holds (without one, all of the time) or ms passed.
 bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
@@ -30,7 +29,6 @@ Bytes TunnellingRequest(Byte channel, Byte sequence, Byte apci)
 
 class WindowModeTest : public testing::Test {
 protected:
-    WindowModeTest() { SetClockSource(&TestNow); }
     void TearDown() override
     {
         if (m_client) m_client->DestroyWindow(), m_client.reset();
@@ -40,12 +38,12 @@ protected:
     void Open(const std::string& address)
     {
         if (m_client) m_client->DestroyWindow();
+        SetClockSource([] { return g_testNowMs.load(); });
         m_client.reset(new CKnxClient);
         ASSERT_TRUE(m_output.m_hWnd || m_output.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
         ASSERT_TRUE(m_client->CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
         m_client->Open("127.0.0.1", address.c_str());
-        m_client->m_pOutputWnd = &m_output;
-        m_client->m_nOutputMsg = WM_USER + 1;
+        m_client->m_pOutputWnd = &m_output, m_client->m_nOutputMsg = WM_USER + 1;
         m_client->Connect();
         ASSERT_TRUE(PumpUntil([&] { return m_client->m_nChannelId != 1; }));
     }
@@ -56,10 +54,9 @@ protected:
 
 }  // namespace
 
-// Cases in turn on one connection. Datagrams waiting together are each one
-// frame; one that holds no frame costs nothing but itself. An acknowledgement
-// is not answered, a repeat is acknowledged but not reported, and only the
-// gateway's address on our channel speaks for the gateway.
+// Cases in turn on one connection. Datagrams waiting together are each one frame; one that holds no frame
+// costs nothing but itself. An acknowledgement is not answered, a repeat is acknowledged but not reported,
+// and only the gateway's address on our channel speaks for the gateway.
 TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 {
     const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : ";

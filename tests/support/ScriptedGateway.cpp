@@ -17,25 +17,24 @@ static sockaddr_in AddressOf(const std::string& address, int port)
 ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
     : m_script(std::move(script))
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
+    m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
     int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
+    setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     // Receives wait in short steps, so that the destructor's request to leave is seen soon.
 #ifdef _WIN32
     const DWORD step = 20;
 #else
     const timeval step = {0, 20 * 1000};
 #endif
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&step), sizeof step);
+    setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&step), sizeof step);
     sockaddr_in local = AddressOf(address, port);
     socklen_t length = sizeof local;
-    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    if (bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
         perror("scripted gateway bind");
-        if (s != INVALID_SOCKET) closesocket(s);
         return;
     }
-    m_port = ntohs(local.sin_port), m_socket = s;
+    m_port = ntohs(local.sin_port);
     m_thread = std::thread(&ScriptedGateway::Serve, this);
 }
 
