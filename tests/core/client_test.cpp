@@ -6,10 +6,8 @@
 #include "core/KnxClient.h"
 #include "tests/support/ScriptedGateway.h"
 
-namespace {
-
 // The send action's client operations against a gateway: the channel after the connect and at the end.
-std::pair<int, int> RunSend(const char* gateway, int eisType = 1, int value = 1)
+static std::pair<int, int> RunSend(const char* gateway, int eisType = 1, int value = 1)
 {
     testing::internal::CaptureStdout();
     auto client = std::make_unique<CKnxClient>();
@@ -20,8 +18,6 @@ std::pair<int, int> RunSend(const char* gateway, int eisType = 1, int value = 1)
     client.reset(), testing::internal::GetCapturedStdout();
     return channels;
 }
-
-}  // namespace
 
 TEST(ClientSendTest, SilentGatewayStillGetsEveryStepOnChannelOne)
 {

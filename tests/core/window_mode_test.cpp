@@ -6,12 +6,10 @@
 #include "platform/clock.h"
 #include "tests/support/ScriptedGateway.h"
 
-namespace {
-
-std::atomic<std::uint64_t> g_testNowMs{1000000};
+static std::atomic<std::uint64_t> g_testNowMs{1000000};
 
 // Dispatches queued messages until done() holds (without one, all of the time) or ms passed.
-bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
+static bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
 {
     const auto dispatched = [&] {
         for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
@@ -21,7 +19,7 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
 }
 
 // L_Data.ind from 1.1.5 to 1/2/3, one data byte in the APCI.
-Bytes TunnellingRequest(Byte channel, Byte sequence, Byte apci)
+static Bytes TunnellingRequest(Byte channel, Byte sequence, Byte apci)
 {
     return {6, 0x10, 4,    0x20, 0, 0x15, 4, channel, sequence, 0,   0x29,
             0, 0xBC, 0xE0, 0x11, 5, 0x0A, 3, 1,       0,        apci};
@@ -52,8 +50,6 @@ protected:
     CWnd m_output;
 };
 
-}  // namespace
-
 // Cases in turn on one connection. Datagrams waiting together are each one frame; one that holds no frame
 // costs nothing but itself. An acknowledgement is not answered, a repeat is acknowledged but not reported,
 // and only our channel speaks for the gateway.
@@ -61,8 +57,7 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 {
     const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : ";
     Bytes large = TunnellingRequest(5, 20, 0x80);  // longer than one read of the handler
-    large[4] = 0x05, large[5] = 0x78;
-    large.resize(1400, 0xAA);
+    large[4] = 0x05, large[5] = 0x78, large.resize(1400, 0xAA);
     std::vector<Bytes> junkFirst;  // ten requests, each after a datagram that is no frame
     std::string tenLines;
     for (Byte sequence = 10; sequence <= 19; ++sequence, tenLines += line + "1\n")

@@ -8,9 +8,7 @@
 #include "platform/winbase.h"
 #include "tests/support/ScriptedGateway.h"
 
-namespace {
-
-void ReturnsInTime(const std::function<void()>& call)
+static void ReturnsInTime(const std::function<void()>& call)
 {
     auto done = std::async(std::launch::async, call);  // kept: a temporary would wait for the call
     if (done.wait_for(std::chrono::seconds(3)) != std::future_status::ready) std::abort();
@@ -156,5 +154,3 @@ TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork)
     EXPECT_EQ(0, endpoint.Write(buffer, 3) + endpoint.Read(buffer, 8));
 }
 #endif
-
-}  // namespace

@@ -19,8 +19,7 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // The datagrams to send back to the request's sender; an empty one is a pause of 60 ms, longer
-    // than one poll step of the client.
+    // What to send back to the request's sender; an empty datagram is a pause of 60 ms (over a poll step).
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
     ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one
