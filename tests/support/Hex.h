@@ -2,18 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <sstream>
-#include <string>
 #include <vector>
 
-using Bytes = std::vector<std::uint8_t>;
+using Byte = std::uint8_t;
+using Bytes = std::vector<Byte>;
 
 inline Bytes ParseHex(const std::string& hex)
 {
     Bytes out;
     std::istringstream in(hex);
-    for (unsigned value; in >> std::hex >> value;) out.push_back(static_cast<std::uint8_t>(value));
+    for (unsigned value; in >> std::hex >> value;) out.push_back(static_cast<Byte>(value));
     return out;
 }
 
@@ -21,7 +20,6 @@ inline Bytes ParseHex(const std::string& hex)
 inline std::string HexOf(const Bytes& bytes)
 {
     std::string out;
-    char piece[4];
-    for (std::uint8_t b : bytes) snprintf(piece, sizeof piece, " %02X", b), out += piece;
+    for (Byte b : bytes) out += {' ', "0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
     return out.empty() ? out : out.substr(1);
 }

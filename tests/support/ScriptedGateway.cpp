@@ -1,16 +1,15 @@
 #include "tests/support/ScriptedGateway.h"
 
-#ifndef _WIN32
-#include <sys/select.h>
-#endif
-
 #include <chrono>
+
+#ifndef SOCK_CLOEXEC
+#define SOCK_CLOEXEC 0  // Windows handles are not inherited unless made so
+#endif
 
 static sockaddr_in AddressOf(const std::string& address, int port)
 {
     sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_family = AF_INET, to.sin_port = htons(static_cast<uint16_t>(port));
     to.sin_addr.s_addr = inet_addr(address.c_str());
     return to;
 }
@@ -18,22 +17,24 @@ static sockaddr_in AddressOf(const std::string& address, int port)
 ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script script)
     : m_script(std::move(script))
 {
-#ifdef _WIN32
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);  // handles are not inherited unless made so
-#else
-    SOCKET s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
-#endif
+    m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);  // a program the test starts must not keep it
     int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
+    setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
+    // Receives wait in short steps, so that the destructor's request to leave is seen soon.
+#ifdef _WIN32
+    const DWORD step = 20;
+#else
+    const timeval step = {0, 20 * 1000};
+#endif
+    setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&step), sizeof step);
     sockaddr_in local = AddressOf(address, port);
     socklen_t length = sizeof local;
-    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    if (bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
         perror("scripted gateway bind");
-        if (s != INVALID_SOCKET) closesocket(s);
         return;
     }
-    m_port = ntohs(local.sin_port), m_socket = s;
+    m_port = ntohs(local.sin_port);
     m_thread = std::thread(&ScriptedGateway::Serve, this);
 }
 
@@ -46,38 +47,22 @@ ScriptedGateway::~ScriptedGateway()
 
 void ScriptedGateway::Serve()
 {
-    // Short steps, so that the destructor's request to leave is seen soon (select works alike on both
-    // systems; a wake-up pipe would not).
     while (!m_leave) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(m_socket, &readable);
-        timeval step = {0, 20 * 1000};
-        if (select(static_cast<int>(m_socket) + 1, &readable, nullptr, nullptr, &step) <= 0) continue;
         Datagram d{Bytes(65536), {}};
         socklen_t fromLength = sizeof d.from;
         const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()), 65536, 0,
                                                 reinterpret_cast<sockaddr*>(&d.from), &fromLength));
-        if (n < 0) continue;
+        if (n < 0) continue;  // mostly the end of a step
         d.bytes.resize(static_cast<size_t>(n));
         const std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_received.push_back(d);
-        }
-        m_changed.notify_all();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_received.push_back(d);
+        lock.unlock();
         for (const Bytes& answer : answers) {
-            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
             else SendTo(answer, d.from);
         }
     }
-}
-
-bool ScriptedGateway::WaitFor(size_t count, int timeoutMs)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return m_received.size() >= count; });
 }
 
 std::vector<Datagram> ScriptedGateway::Received()
@@ -105,30 +90,23 @@ ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
         const std::uint16_t type = ServiceType(request);
         if (type == 0x0205) return {ConnectResponse(channel, 0)};
         if (type == 0x0420) return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
-        if (type == 0x0209) return {{6, 0x10, 2, 0x0A, 0, 8, channel, 0}};
+        if (type == 0x0209) return {ControlFrame(0x020A, channel, 0)};
         return {};
     };
 }
 
 sockaddr_in Loopback(int port) { return AddressOf("127.0.0.1", port); }
 
-std::uint16_t ServiceType(const Bytes& frame)
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    return frame.size() < 4 ? 0 : static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > end) return false;
+    return true;
 }
 
-// Data endpoint 127.0.0.9:3671, a tunnel to 1.1.250.
-Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status)
+Bytes ControlFrame(std::uint16_t service, Byte channel, Byte status, const Bytes& rest)
 {
-    return {6, 0x10, 2, 6, 0, 0x14, channel, status, 8, 1, 127, 0, 0, 9, 0x0E, 0x57, 4, 4, 0x11, 0xFA};
-}
-
-Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status)
-{
-    return {6, 0x10, 2, 8, 0, 8, channel, status};
-}
-
-Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence)
-{
-    return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, sequence, 0};
+    Bytes frame = {6, 0x10, Byte(service >> 8), Byte(service), 0, Byte(8 + rest.size()), channel, status};
+    return frame.insert(frame.end(), rest.begin(), rest.end()), frame;
 }

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 #include "platform/wsock.h"
 #include "tests/support/Hex.h"
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);  // polled every 5 ms
 
 struct Datagram {
     Bytes bytes;
@@ -18,17 +19,18 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // The datagrams to send back to the request's sender; an empty one is a pause of kPauseMs, longer
-    // than one poll step of the client.
-    static constexpr int kPauseMs = 60;
+    // What to send back to the request's sender; an empty datagram is a pause of 60 ms (over a poll step).
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
     ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one
     ~ScriptedGateway();
 
-    bool ok() const { return m_socket != INVALID_SOCKET; }
     int Port() const { return m_port; }
-    bool WaitFor(size_t count, int timeoutMs);  // true when count datagrams in all came in time
+    // True when count datagrams in all came in time.
+    bool WaitFor(size_t count, int ms)
+    {
+        return WaitUntil([&] { return Received().size() >= count; }, ms);
+    }
     std::vector<Datagram> Received();
     size_t CountOf(std::uint16_t service);  // of the datagrams received so far
     void SendTo(const Bytes& bytes, const sockaddr_in& to);
@@ -45,14 +47,19 @@ private:
     std::atomic<bool> m_leave{false};
     Script m_script;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::vector<Datagram> m_received;
     std::thread m_thread;
 };
 
 sockaddr_in Loopback(int port);  // 127.0.0.1:port
 
-std::uint16_t ServiceType(const Bytes& frame);
-Bytes ConnectResponse(std::uint8_t channel, std::uint8_t status);
-Bytes ConnStateResponse(std::uint8_t channel, std::uint8_t status);
-Bytes TunnellingAck(std::uint8_t channel, std::uint8_t sequence);
+inline std::uint16_t ServiceType(const Bytes& f) { return f.size() < 4 ? 0 : f[2] << 8 | f[3]; }
+// A control frame: header, channel, status, then the rest.
+Bytes ControlFrame(std::uint16_t service, Byte channel, Byte status, const Bytes& rest = {});
+// Data endpoint 127.0.0.9:3671, a tunnel to 1.1.250.
+inline Bytes ConnectResponse(Byte channel, Byte status)
+{
+    return ControlFrame(0x0206, channel, status, {8, 1, 127, 0, 0, 9, 0x0E, 0x57, 4, 4, 0x11, 0xFA});
+}
+inline Bytes ConnStateResponse(Byte channel, Byte status) { return ControlFrame(0x0208, channel, status); }
+inline Bytes TunnellingAck(Byte channel, Byte seq) { return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, seq, 0}; }
