@@ -16,17 +16,16 @@ static int ReadInFolder(TempFolder& folder, const char* file)
     g_strMyOwnIpAddress = "a", g_strGatewayIpAddress = "b", g_nDebugLevel = -99;
     return ReadConfigFile();
 }
+static auto Settings()
+{
+    return std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel);
+}
 
 TEST(ReadConfigFileTest, Table)
 {
     const std::string h = "[CONFIG]\n", local = "MY-OWN-IP-ADDRESS=10.0.0.9\n", ip = "10.0.0.9";
     const std::string longText(492, 'a'), shorter(491, 'a');
-    struct Case {
-        std::string file, local, gateway;
-        int level;
-    };
-    // clang-format off
-    const Case cases[] = {  // "a", "b", -99: not set
+    const std::tuple<std::string, std::string, std::string, int> cases[] = {  // "a", "b", -99: not set
         {h + local + "GATEWAY-IP-ADDRESS=10.0.0.2\nDEBUG-LEVEL=2 ; verbose\n", ip, "10.0.0.2", 2},
         {"[config]\n" + local + "[CONFIGURE]\n" + local, "a", "b", -99},  // all 8 characters compared
         {"[CONFIG] ; the client\n" + local, ip, "b", -99}, {local + h + "[OTHER]\n" + local, "a", "b", -99},
@@ -47,13 +46,11 @@ TEST(ReadConfigFileTest, Table)
         {"\xEF\xBB\xBF[CONFIG]\n" + local, ip, "b", -99}, {"\xEF\xBB\xBF", "a", "b", -99},
         {h + "\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "a", "b", -99}, {h + "A=1\rDEBUG-LEVEL=4\n", "a", "b", -99},
     };
-    // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         TempFolder folder;
-        ASSERT_EQ(ReadInFolder(folder, c.file.c_str()), 1);
-        EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
-                  std::make_tuple(c.local, c.gateway, c.level))
-            << testing::PrintToString(c.file);
+        ASSERT_EQ(ReadInFolder(folder, std::get<0>(c).c_str()), 1);
+        EXPECT_EQ(Settings(), std::make_tuple(std::get<1>(c), std::get<2>(c), std::get<3>(c)))
+            << testing::PrintToString(std::get<0>(c));
     }
 }
 
@@ -65,8 +62,7 @@ TEST(ReadConfigFileTest, AFolderOfItsNameIsNoFile)
     testing::internal::CaptureStdout();
     EXPECT_EQ(ReadInFolder(folder, nullptr), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
-    EXPECT_EQ(std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel),
-              std::make_tuple("a", "b", -99));
+    EXPECT_EQ(Settings(), std::make_tuple("a", "b", -99));
 }
 
 // What an earlier read set is gone before the next.
