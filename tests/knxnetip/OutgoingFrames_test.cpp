@@ -18,7 +18,6 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
         // After a disconnect the client holds channel -1.
         {[](BYTE* f) { return BuildControlRequest(f, kConnStateRequest, -1, inet_addr("127.0.0.1"), 3672); },
          "06 10 02 07 00 10 FF 00 08 01 7F 00 00 01 0E 58"},
-        {[](BYTE* f) { return BuildTunnellingAck(f, 7, 0x12A); }, "06 10 04 21 00 0A 04 07 2A 00"},
         // A read carries the APCI byte alone, all its bits 0.
         {[](BYTE* f) { return BuildGroupValueRead(f, 5, 0x107, 0x0A03); },
          "06 10 04 20 00 15 04 05 07 00 11 00 8C E0 00 00 0A 03 01 00 00"},
@@ -31,7 +30,6 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
 }
 
 // Out-of-range values keep their low six bits and stay a write; only the sequence's low byte is sent.
-// Compared: the sequence byte, then what follows the group address.
 TEST(OutgoingFrames, TunnellingRequestByEisType)
 {
     std::tuple<int, int, int, const char*> cases[] = {{1, 0, 7, "07 01 00 80"}, {1, 63, 0, "00 01 00 BF"},
