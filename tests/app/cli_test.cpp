@@ -18,7 +18,7 @@ static std::string PortBytes(const Datagram& d)  // the sender's port as a frame
 }
 
 // The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
-// (control, data, control), and channel 200 stays unsigned.
+// (control, data, control), and channel 200 stays unsigned. The operands in any case and form.
 TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
     const std::string banner =
@@ -30,7 +30,7 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
     for (const auto& [level, pattern] : cases) {
         ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
         RunResult r = RunProgram(Config("127.0.0.27", "DEBUG-LEVEL=" + std::to_string(level) + "\n"),
-                                 {"send", "1/2/3", "EIS6", "200"});
+                                 {"sEnD", "#0A03", "Eis6", "+200", "extra"});
         EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && r.exitCode == 0)
             << r.out;
         ASSERT_TRUE(gateway.WaitFor(3, 2000));
@@ -111,7 +111,7 @@ TEST(CliTest, OneLinePerOutcome)
         {send, "", {"search"}, noFile, 0}, {send, good, {"help"}, "", 0},
         {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
         {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
-        {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
+        {send, good, {"SEND", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n", 0},
         // The first check that fails speaks, in the order of the operands; the gateway comes last.
         {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
         {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
