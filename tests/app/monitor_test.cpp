@@ -1,4 +1,3 @@
-// The bus monitor's message loop against a scripted gateway on loopback, on a moved clock.
 #include <gtest/gtest.h>
 
 #include "app/Monitor.h"
@@ -8,8 +7,8 @@
 
 static std::atomic<std::uint64_t> g_testNowMs{5000000};
 
-// A run of 4294968 s (longer than a timer can count: 2^32 ms and a bit) with a gateway that refuses at first
-// (status 0x24), accepts (status 0: channel 4) or does not answer (-1), and answers heartbeats likewise.
+// The bus monitor on a moved clock, a run of 4294968 s (more than a timer counts: 2^32 ms and a bit), against
+// a gateway that refuses (0x24), accepts (0: channel 4) or is silent (-1), and answers heartbeats likewise.
 class MonitorTest : public testing::Test {
 protected:
     void SetUp() override

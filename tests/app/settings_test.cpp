@@ -8,7 +8,6 @@
 #include "app/Settings.h"
 #include "tests/support/TempFolder.h"
 
-// Sets what the file may change to a known state, then reads Kelvane.ini written in a fresh working folder.
 static int ReadInFolder(TempFolder& folder, const char* file)
 {
     if (!folder.WorkIn()) return -1;
