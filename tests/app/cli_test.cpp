@@ -1,5 +1,4 @@
-// The programs as a user runs them, each in a fresh folder against scripted gateways on loopback: the
-// exact output bytes and exit code, and what reaches the gateway.
+// The programs as a user runs them, against scripted gateways on loopback: output, exit code, frames sent.
 #include <gtest/gtest.h>
 
 #include <regex>

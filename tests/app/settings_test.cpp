@@ -1,5 +1,4 @@
-// The settings as read from Kelvane.ini, and the dispatcher's steps: settings read afresh, and the command
-// a command line names.
+// The settings as read from Kelvane.ini, and the dispatcher's steps before a command runs.
 #include <gtest/gtest.h>
 
 #include <fstream>
