@@ -1,5 +1,4 @@
-// The programs as a user runs them, each in a fresh folder against scripted gateways on loopback: the
-// exact output bytes and exit code, and what reaches the gateway.
+// The programs as a user runs them, against scripted gateways on loopback: output, exit code, frames sent.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -18,11 +17,10 @@ static std::string PortBytes(const Datagram& d)  // the sender's port as a frame
 }
 
 // The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
-// (control, data, control), and channel 200 stays unsigned.
+// (control, data, control), and channel 200 stays unsigned. The operands in any case and form.
 TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
-    const std::string banner =
-        "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d\n\n";
+    std::string banner = "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} (\\d\\d:){2}\\d\\d\n\n";
     const std::string addresses =
         "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
     const std::pair<int, std::string> cases[] = {{-1, ""}, {0, ""}, {1, banner + addresses},
@@ -30,9 +28,8 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
     for (const auto& [level, pattern] : cases) {
         ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
         RunResult r = RunProgram(Config("127.0.0.27", "DEBUG-LEVEL=" + std::to_string(level) + "\n"),
-                                 {"send", "1/2/3", "EIS6", "200"});
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && r.exitCode == 0)
-            << r.out;
+                                 {"sEnD", "#0A03", "Eis6", "+200", "extra"});
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && !r.exitCode) << r.out;
         ASSERT_TRUE(gateway.WaitFor(3, 2000));
         const std::vector<Datagram> got = gateway.Received();
         const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
@@ -49,12 +46,10 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 // neither socket binds).
 TEST(SendCliTest, AddressLinesAndBindFailures)
 {
-    RunResult r = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
-                             {"send", "1/2/3", "EIS1", "1"});
-    EXPECT_NE(r.out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\n"
-                         "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"),
-              std::string::npos)
-        << r.out;
+    const auto out = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
+                                {"send", "1/2/3", "EIS1", "1"}).out;
+    EXPECT_NE(out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\nerror bind "
+                       "WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"), std::string::npos) << out;
 }
 
 // 80 datagrams of 1000 bytes that are no frame (more than the receive pipe holds), then a telegram once
@@ -100,42 +95,34 @@ TEST(CliTest, OneLinePerOutcome)
     ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
     ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
     const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
-    const char* usage =
-        "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-        "  - send GA Type Value : sende GruppenAdresse\n";
-    const char* monitorUsage =
-        "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n";
-    const char* readUsage =
-        "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to 60, default 2)\n";
+    const char* usage = "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
+                        "  - send GA Type Value : sende GruppenAdresse\n";
+    const std::string seconds = "[SECONDS]  (SECONDS: a whole number from 1 to ";
+    const std::string monitorUsage = "usage: kelvane-monitor " + seconds + "31536000)\n",
+                      readUsage = "usage: kelvane-read GA " + seconds + "60, default 2)\n";
     const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
-    // clang-format off
-    const std::tuple<const char*, std::string, std::vector<std::string>, const char*, int> cases[] = {
-        {send, "", {}, usage, 0},
-        {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
-        {send, "", {"search"}, "Error: File 'Kelvane.ini' not found\n", 0},
+    const std::string noFile = "Error: File 'Kelvane.ini' not found\n",
+                      badGateway = "Error: Invalid gateway address 'localhost'\n";
+    const std::tuple<const char*, std::string, std::vector<std::string>, std::string, int> cases[] = {
+        {send, "", {}, usage, 0}, {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
+        {send, "", {"search"}, noFile, 0}, {send, good, {"help"}, "", 0},
         {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
         {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
-        {send, good, {"SEND", "1/2/3"}, "nicht gen\x81gend Parameter\n", 0},
-        {send, good, {"help"}, "", 0},
+        {send, good, {"SEND", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n", 0},
         // The first check that fails speaks, in the order of the operands; the gateway comes last.
         {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
         {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
-        {send, bad, {"send", "1/2/3", "EIS1", "1"}, "Error: Invalid gateway address 'localhost'\n", 0},
-        {monitor, bad, {}, "Error: Invalid gateway address 'localhost'\n", 0},
-        {monitor, good, {"abc"}, monitorUsage, 2},
-        {monitor, good, {"5", "6"}, monitorUsage, 2},
+        {send, bad, {"send", "1/2/3", "EIS1", "1"}, badGateway, 0}, {monitor, bad, {}, badGateway, 0},
+        {monitor, good, {"abc"}, monitorUsage, 2}, {monitor, good, {"5", "6"}, monitorUsage, 2},
         {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
-        {read, "", {}, readUsage, 2},
-        {read, "", {"1/2/3", "61"}, readUsage, 2},
-        {read, "", {"1/2/3", "2", "3"}, readUsage, 2},
-        {read, "", {"1/2/3"}, "Error: File 'Kelvane.ini' not found\n", 2},
+        {read, "", {}, readUsage, 2}, {read, "", {"1/2/3", "61"}, readUsage, 2},
+        {read, "", {"1/2/3", "2", "3"}, readUsage, 2}, {read, "", {"1/2/3"}, noFile, 2},
         {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
-        {read, bad, {"1/2/3"}, "Error: Invalid gateway address 'localhost'\n", 2},
+        {read, bad, {"1/2/3"}, badGateway, 2},
         {read, Config("127.0.0.62", trace), {"1/2/3"}, "connect failed: refused with status 36\n", 2},
         {read, Config("127.0.0.63", trace), {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
         {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
     };
-    // clang-format on
     for (const auto& [name, ini, args, line, exitCode] : cases) {
         RunResult r = RunProgram(ini, args, name);
         EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode),

@@ -6,35 +6,33 @@
 
 TEST(SendOperands, GroupAddressTexts)
 {
-    const std::pair<const char*, int> cases[] = {  // -1: refused
-        {"1/2/3", 0x0A03}, {"1 2 3", 0x0A03}, {"1.2.3", 0x0A03}, {"31/7/255", 0xFFFF}, {"0/0/0", 0},
-        {"01/02/003", 0x0A03}, {"1/2/3  ", 0x0A03}, {"#0A03", 0x0A03}, {"#a03", 0x0A03}, {"#F", 0x000F},
-        {"#ffff ", 0xFFFF}, {"32/0/0", -1}, {"1/8/0", -1}, {"1/2/256", -1}, {"99999/1/1", -1},
-        {"99999999999999999999/1/1", -1}, {"-1/0/0", -1}, {"+1/2/3", -1}, {"a/b/c", -1}, {"", -1}, {"#", -1},
-        {"#GGGG", -1}, {"#12345", -1}, {"#0x12", -1}, {" #0A03", -1}, {"1/2/3/4", -1}, {"1/2/3x", -1},
-        {"1/2", -1}, {"1/2.3", -1}, {"1 / 2 / 3", -1}, {"1/ 2/ 3", -1}, {"1  2  3", -1}, {" 1/2/3", -1},
-        {"1/2/3\t", -1},
-    };
-    for (const auto& [text, address] : cases) {
-        EXPECT_EQ(IsGroupAddressText(text), address >= 0) << '"' << text << '"';
-        EXPECT_EQ(address < 0 ? address : ParseGroupAddress(text), address) << '"' << text << '"';
-    }
+    const std::pair<const char*, int> taken[] = {{"1/2/3", 0x0A03}, {"1 2 3", 0x0A03}, {"1.2.3", 0x0A03},
+        {"31/7/255", 0xFFFF}, {"0/0/0", 0}, {"01/02/003", 0x0A03}, {"1/2/3  ", 0x0A03}, {"#0A03", 0x0A03},
+        {"#a03", 0x0A03}, {"#F", 0x000F}, {"#ffff ", 0xFFFF}};
+    // What the parser makes of the refused texts all the same (-1: not checked).
+    const std::pair<const char*, int> refused[] = {{"1/ 2/ 3", 0x0A03}, {" 1/2/3", 0x0A03}, {"1 / 2 / 3", 0},
+        {"32/8/256", 0}, {"-1/0/0", 0xF800}, {"0/0/-1", 0x00FF}, {"1/2/3/4", 0x0A03}, {"1/2", 0},
+        {"1/2.3", 0}, {"#12345", 0x1234}, {"#", 0}, {"#xyz", 0}, {" #0A03", 0}, {"", 0}, {"abc", 0},
+        {"32/0/0", -1}, {"1/8/0", -1}, {"1/2/256", -1}, {"99999/1/1", -1}, {"99999999999999999999/1/1", -1},
+        {"+1/2/3", -1}, {"a/b/c", -1}, {"#GGGG", -1}, {"#0x12", -1}, {"1/2/3x", -1}, {"1  2  3", -1},
+        {"1/2/3\t", -1}};
+    for (auto [text, address] : taken)
+        EXPECT_TRUE(IsGroupAddressText(text) && ParseGroupAddress(text) == address) << '"' << text << '"';
+    for (auto [text, address] : refused)
+        EXPECT_FALSE(IsGroupAddressText(text) || (address >= 0 && ParseGroupAddress(text) != address))
+            << '"' << text << '"';
 }
 
 TEST(SendOperands, ValueAndGatewayTexts)
 {
-    // EIS5 and EIS0 take any text: the frame builder refuses these types itself.
-    const std::tuple<const char*, int, bool> values[] = {
-        {"0", 1, true}, {"63", 1, true}, {"+5", 1, true}, {"-0", 1, true}, {"007", 1, true}, {"64", 1, false},
-        {"-1", 1, false}, {"", 1, false}, {"1.0", 1, false}, {" 1", 1, false}, {"1 ", 1, false},
-        {"12abc", 1, false}, {"+", 1, false}, {"99999999999999", 1, false}, {"255", 6, true},
-        {"256", 6, false}, {"-5", 6, false}, {"abc", 5, true}, {"12abc", 0, true},
-    };
-    for (const auto& [text, type, valid] : values)
-        EXPECT_EQ(IsValueText(text, type), valid) << '"' << text << "\" EIS" << type;
-    const std::pair<const char*, bool> gateways[] = {
-        {"192.168.1.10", true}, {"127.1", true}, {"0.0.0.0", true}, {"255.255.255.255", false},
-        {"999.1.1.1", false}, {"localhost", false}, {"::1", false}, {"10.79.1.1x", false},
-    };
+    // The EIS type, negative where refused. EIS5 and EIS0 take any text: the frame builder refuses them.
+    const std::pair<const char*, int> values[] = {{"0", 1}, {"63", 1}, {"+5", 1}, {"-0", 1}, {"007", 1},
+        {"64", -1}, {"-1", -1}, {"", -1}, {"1.0", -1}, {" 1", -1}, {"1 ", -1}, {"12abc", -1}, {"+", -1},
+        {"99999999999999", -1}, {"255", 6}, {"256", -6}, {"-5", -6}, {"abc", 5}, {"12abc", 0}};
+    for (auto [text, type] : values)
+        EXPECT_EQ(IsValueText(text, std::abs(type)), type >= 0) << '"' << text << "\" EIS" << std::abs(type);
+    const std::pair<const char*, bool> gateways[] = {{"192.168.1.10", true}, {"127.1", true},
+        {"0.0.0.0", true}, {"255.255.255.255", false}, {"999.1.1.1", false}, {"localhost", false},
+        {"::1", false}, {"10.79.1.1x", false}};
     for (const auto& [text, valid] : gateways) EXPECT_EQ(IsGatewayAddressText(text), valid) << text;
 }

@@ -5,23 +5,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/TempFolder.h"
 
-RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name, int seconds)
+RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name)
 {
     TempFolder temp;
     const std::string& folder = temp.Path();
     if (folder.empty()) return {};
     if (!ini.empty()) std::ofstream(folder + "/Kelvane.ini", std::ios::binary) << ini;
-    std::string program = std::string(KELVANE_BINARY_DIR "/") + name;
-    args.insert(args.begin(), program);
+    args.insert(args.begin(), std::string(KELVANE_BINARY_DIR "/") + name);
     if (const char* wine = std::getenv("KELVANE_WINE")) {
         args[0] = std::string(std::getenv("KELVANE_WINE_PROGRAMS")) + "/" + name + ".exe";
-        args.insert(args.begin(), program = wine);
+        args.insert(args.begin(), wine);
     }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
@@ -32,18 +29,17 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
     if (pid == 0) {
         const int out = chdir(folder.c_str()) == 0 ? open(".stdout", O_WRONLY | O_CREAT, 0600) : -1;
         if (out >= 0 && dup2(out, 1) == 1 && dup2(open(".stderr", O_WRONLY | O_CREAT, 0600), 2) == 2)
-            execv(program.c_str(), argv.data());
+            execv(argv[0], argv.data());
         _exit(127);
     }
     int status = -1;
     for (int waited = 0; pid > 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
-        if (waited >= seconds * 1000) kill(pid, SIGKILL);  // again until reaped: the pid stays ours
+        if (waited >= 10000) kill(pid, SIGKILL);  // again until reaped: the pid stays ours
         usleep(10000);
     }
     auto read = [&folder](const char* file) {
-        std::stringstream text;
-        text << std::ifstream(folder + file, std::ios::binary).rdbuf();
-        return text.str();
+        std::ifstream in(folder + file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     };
     return {read("/.stdout"), read("/.stderr"), pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }

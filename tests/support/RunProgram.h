@@ -1,4 +1,3 @@
-// Runs one of the built programs as a child process and collects its output.
 #pragma once
 
 #include <string>
@@ -10,7 +9,6 @@ struct RunResult {
 };
 
 // Runs the build folder's program name with args in a fresh folder that holds ini as Kelvane.ini (no file
-// when empty), killed by pid after the given seconds. With KELVANE_WINE set to Wine's loader, name.exe of
-// the folder KELVANE_WINE_PROGRAMS (which must then be set) runs under Wine instead.
-RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name = "kelvane",
-                     int seconds = 10);
+// when empty), killed by pid after 10 s. With KELVANE_WINE set to Wine's loader, name.exe of the folder
+// KELVANE_WINE_PROGRAMS (which must then be set) runs under Wine instead.
+RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name = "kelvane");

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <string>
 
 class TempFolder {
 public:
