@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
-#include <thread>
 
 #include "app/Dispatch.h"
 #include "app/SendOperands.h"
 #include "app/Settings.h"
+#include "app/WindowHost.h"
 #include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
 #include "platform/clock.h"
@@ -106,7 +106,7 @@ void CBusMonitor::PrintNew()
 {
     CString& log = m_pClient->m_strLog;
     if (log.IsEmpty()) return;
-    fwrite(log.str().data(), 1, log.str().size(), m_out);
+    fwrite(log.data(), 1, log.size(), m_out);
     fflush(m_out);
     log.Empty();
 }
@@ -236,16 +236,8 @@ int RunMonitor(int seconds)
     CBusMonitor monitor(stdout);
     if (!monitor.Create()) return 0;
     SignalWatcher watcher(monitor.Window());
-    g_pCurrentClient = new CKnxClient;
-    CKnxClient& client = *g_pCurrentClient;
-    client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr);
-    client.SetDebugLevel(g_nDebugLevel);
-    client.Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
-    monitor.Begin(client, seconds);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) && monitor.OnMessage(msg)) {}
-    client.DestroyWindow();
-    delete g_pCurrentClient;
-    g_pCurrentClient = nullptr;
+    RunWithClient(
+        g_nDebugLevel, [&](CKnxClient& client) { monitor.Begin(client, seconds); },
+        [&](const MSG& msg) { return monitor.OnMessage(msg); });
     return 0;
 }

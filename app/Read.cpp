@@ -6,6 +6,7 @@
 #include "app/Dispatch.h"
 #include "app/SendOperands.h"
 #include "app/Settings.h"
+#include "app/WindowHost.h"
 #include "knx/Notation.h"
 #include "knxnetip/FrameLayout.h"
 
@@ -156,15 +157,10 @@ int RunRead(const char* groupAddress, int seconds)
     }
     CGroupReader reader(stdout, stderr);
     if (!reader.Create()) return READ_FAILED;
-    g_pCurrentClient = new CKnxClient;
-    CKnxClient& client = *g_pCurrentClient;
-    client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr);
-    client.Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
-    reader.Begin(client, ParseGroupAddress(groupAddress), seconds);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) && reader.OnMessage(msg)) {}
-    client.DestroyWindow();
-    delete g_pCurrentClient;
-    g_pCurrentClient = nullptr;
+    // Level 0 whatever the settings say: the client's trace would go to
+    // standard output, which carries the answer alone.
+    RunWithClient(
+        0, [&](CKnxClient& client) { reader.Begin(client, ParseGroupAddress(groupAddress), seconds); },
+        [&](const MSG& msg) { return reader.OnMessage(msg); });
     return reader.ExitCode();
 }
