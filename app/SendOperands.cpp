@@ -77,7 +77,11 @@ bool IsValueText(const char* text, int eisType)
     return !negative || number == 0;
 }
 
-bool IsGatewayAddressText(const CString& text) { return inet_addr(text) != INADDR_NONE; }
+bool IsGatewayAddressText(const CString& text)
+{
+    const DWORD address = inet_addr(text);
+    return address != INADDR_NONE && address != INADDR_ANY;
+}
 
 bool CheckSendOperands(const char* groupAddress, int eisType, const char* value)
 {

@@ -16,8 +16,9 @@ bool IsGroupAddressText(const char* text);
 bool IsValueText(const char* text, int eisType);
 
 // True for a dotted IPv4 address that the socket library takes (short forms
-// such as 127.1 included), except 255.255.255.255: the broadcast address
-// would let any gateway on the network carry out the write.
+// such as 127.1 included), except 255.255.255.255 and 0.0.0.0: the broadcast
+// address would let any gateway on the network carry out the write, and no
+// answer comes from "any address", so every one would be dropped as foreign.
 bool IsGatewayAddressText(const CString& text);
 
 // The send command's checks in order: group address, value, then the

@@ -27,7 +27,8 @@ gateway over UDP. kelvane search finds gateways on the local network,
 kelvane send writes one value to a KNX group address through a tunnelling
 connection, kelvane-monitor shows the group telegrams on the bus, and
 kelvane-read reads the value of a group address.
-The settings come from the file Kelvane.ini in the working directory.")
+The settings come from the file Kelvane.ini in the working directory,
+in ~/.config/kelvane/ or in /etc/kelvane/.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -16,6 +16,12 @@ const int kAnswerPasses = 10;
 const DWORD kAnswerStepMs = 100;
 const DWORD kPauseMs = 100;
 
+void DiscardWaiting(CUdpEndpoint& endpoint)
+{
+    BYTE first;
+    while (endpoint.Read(&first, 1) > 0) continue;
+}
+
 }  // namespace
 
 void CKnxClient::Search()
@@ -32,7 +38,10 @@ void CKnxClient::Search()
         CString addressText = inet_ntoa(address);
 
         // The previous interface's worker reads these fields until it ends.
+        // What it passed on after that interface's answer (a second answer,
+        // a late one) belongs to that interface, not to this one.
         m_searchEndpoint.EndWorker();
+        DiscardWaiting(m_searchEndpoint);
         m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
         m_searchEndpoint.m_strLocIpAddr = addressText;
         m_searchEndpoint.m_strDstIpAddr = kDiscoveryAddress;

@@ -37,6 +37,21 @@ bool IsKnownService(int code)
     return std::find(std::begin(kKnown), std::end(kKnown), code) != std::end(kKnown);
 }
 
+// A tunnelling request holds a telegram only when its datagram holds all the
+// bytes its header counts and the cEMI all its data; a truncated one is
+// dropped unacknowledged, so that the gateway sends it again. A datagram
+// that filled the receive buffer was cut by the read, not on the way: its
+// header is believed up to the buffer's end.
+bool IsWholeTunnellingRequest(const BYTE* buffer, int valid)
+{
+    const int total = WordAt(buffer, valid, kOffTotalLength);
+    if (valid < std::min(total, kReceiveBufferSize)) return false;
+    const int addInfo = ByteAt(buffer, valid, kOffAddInfoLength);
+    const int cemiEnd =
+        kTunnellingRequestBaseSize + addInfo + ByteAt(buffer, valid, kOffDataLength + addInfo);
+    return cemiEnd <= total && cemiEnd <= valid;
+}
+
 CRecvFrame* NewFrame(int serviceType)
 {
     switch (serviceType) {
@@ -72,9 +87,10 @@ int ClassifyFrame(const BYTE* buffer, int received)
 
 CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType)
 {
+    const int valid = ValidBytes(buffer, received);
+    if (serviceType == kTunnellingRequest && !IsWholeTunnellingRequest(buffer, valid)) return nullptr;
     CRecvFrame* frame = NewFrame(serviceType);
     if (frame == nullptr) return nullptr;
-    const int valid = ValidBytes(buffer, received);
     const DWORD length = static_cast<DWORD>(WordAt(buffer, valid, kOffTotalLength));
     if (valid > kHeaderSize) frame->SetBody(buffer + kHeaderSize, length, valid - kHeaderSize);
     else frame->SetBody(nullptr, length, 0);

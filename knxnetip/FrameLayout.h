@@ -5,9 +5,9 @@
 //   HPAI        length (1) = 8, protocol (1), IPv4 address (4), port (2)
 //   CRI         length (1) = 4, connection type (1), KNX layer (1), reserved (1)
 //   conn. hdr   length (1) = 4, channel id (1), sequence (1), reserved/status (1)
-//   cEMI        message code (1), add. info length (1), control 1 (1),
-//               control 2 (1), source (2), destination (2), data length (1),
-//               TPCI (1), APCI and data (data length)
+//   cEMI        message code (1), add. info length (1), add. info (its length),
+//               control 1 (1), control 2 (1), source (2), destination (2),
+//               data length (1), TPCI (1), APCI and data (data length)
 #pragma once
 
 #include "platform/wintypes.h"
@@ -58,8 +58,10 @@ constexpr int kOffChannelId = 7;
 constexpr int kOffSequence = 8;
 constexpr int kOffConnStatus = 9;
 
-// cEMI L_Data, at frame offset 10 of a tunnelling request without
-// additional information.
+// cEMI L_Data, at frame offset 10 of a tunnelling request. The offsets from
+// control 1 on are those of a frame without additional information, as the
+// client writes them; in a received frame they lie later by the byte at
+// kOffAddInfoLength (interfaces often send some, a time stamp for example).
 constexpr int kOffMessageCode = 10;
 constexpr int kOffAddInfoLength = 11;
 constexpr int kOffControl1 = 12;
@@ -69,7 +71,7 @@ constexpr int kOffDestination = 16;
 constexpr int kOffDataLength = 18;
 constexpr int kOffTpci = 19;
 constexpr int kOffApci = 20;
-constexpr int kTunnellingRequestBaseSize = 20;  // plus the data length
+constexpr int kTunnellingRequestBaseSize = 20;  // plus add. info and data length
 constexpr BYTE kLDataReq = 0x11;
 constexpr BYTE kLDataInd = 0x29;
 constexpr BYTE kLDataCon = 0x2E;

@@ -99,24 +99,23 @@ CString CTunnelRequest::Line() const
     return line;
 }
 
-// Fixed offsets: the additional-information length is not consulted.
 bool CTunnelRequest::Decode()
 {
     // A frame that ends within the connection header carries no cEMI.
     if (m_nLength <= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return false;
     m_nMessageCode = FrameByte(kOffMessageCode);
-    m_wSource = static_cast<WORD>(FrameByte(kOffSource) << 8 | FrameByte(kOffSource + 1));
-    m_wDestination = static_cast<WORD>(FrameByte(kOffDestination) << 8 | FrameByte(kOffDestination + 1));
-    m_nDataLength = FrameByte(kOffDataLength);
+    m_wSource = static_cast<WORD>(LDataByte(kOffSource) << 8 | LDataByte(kOffSource + 1));
+    m_wDestination = static_cast<WORD>(LDataByte(kOffDestination) << 8 | LDataByte(kOffDestination + 1));
+    m_nDataLength = LDataByte(kOffDataLength);
     const int count = std::min(m_nDataLength, static_cast<int>(sizeof m_data));
-    std::memcpy(m_data, FrameBytes(kOffApci), static_cast<size_t>(count));
+    std::memcpy(m_data, FrameBytes(kOffApci + FrameByte(kOffAddInfoLength)), static_cast<size_t>(count));
     return true;
 }
 
 int CTunnelRequest::GroupService() const
 {
     if (m_nDataLength < 1) return -1;
-    return (FrameByte(kOffTpci) & kTpciApciMask) << 8 | (m_data[0] & kApciServiceMask);
+    return (LDataByte(kOffTpci) & kTpciApciMask) << 8 | (m_data[0] & kApciServiceMask);
 }
 
 CString CTunnelRequest::ValueText() const

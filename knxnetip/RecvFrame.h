@@ -96,6 +96,9 @@ public:
     BYTE m_data[16] = {};
 
 private:
+    // Frame byte at an L_Data offset of FrameLayout.h (control 1 and after),
+    // past the additional information that the frame carries.
+    BYTE LDataByte(int offset) const { return FrameByte(offset + FrameByte(knxnetip::kOffAddInfoLength)); }
     CString ValueText() const;
 };
 
@@ -111,8 +114,9 @@ namespace knxnetip {
 // wrong or the code unknown.
 int ClassifyFrame(const BYTE* buffer, int received);
 // A new frame object of serviceType holding the received bytes, without an
-// owner; null for a type without a class (or when memory is short). The
-// caller deletes it.
+// owner; null for a type without a class, for a tunnelling request cut short
+// of its header's total length or its cEMI's data (or when memory is short).
+// The caller deletes it.
 CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType);
 
 }  // namespace knxnetip

@@ -32,7 +32,7 @@ TEST(SendOperands, ValueAndGatewayTexts)
     for (auto [text, type] : values)
         EXPECT_EQ(IsValueText(text, std::abs(type)), type >= 0) << '"' << text << "\" EIS" << std::abs(type);
     const std::pair<const char*, bool> gateways[] = {{"192.168.1.10", true}, {"127.1", true},
-        {"0.0.0.0", true}, {"255.255.255.255", false}, {"999.1.1.1", false}, {"localhost", false},
+        {"0.0.0.0", false}, {"0", false}, {"255.255.255.255", false}, {"999.1.1.1", false}, {"localhost", false},
         {"::1", false}, {"10.79.1.1x", false}};
     for (const auto& [text, valid] : gateways) EXPECT_EQ(IsGatewayAddressText(text), valid) << text;
 }

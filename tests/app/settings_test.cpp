@@ -1,11 +1,43 @@
 // The settings as read from Kelvane.ini, and the dispatcher's steps before a command runs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "app/Dispatch.h"
 #include "app/Settings.h"
+#include "platform/wintypes.h"
 #include "tests/support/TempFolder.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+// An environment variable set (empty: removed) for the life of the object, then as it was.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        if (old) m_old = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(m_old); }
+
+private:
+    void Set(const std::string& value)
+    {
+#ifdef _WIN32
+        _putenv_s(m_name, value.c_str());
+#else
+        value.empty() ? unsetenv(m_name) : setenv(m_name, value.c_str(), 1);
+#endif
+    }
+    const char* m_name;
+    std::string m_old;
+};
 
 static int ReadInFolder(TempFolder& folder, const char* file)
 {
@@ -36,8 +68,12 @@ TEST(ReadConfigFileTest, Table)
         {h + "  ;x=1\n [OTHER]\nDEBUG-LEVEL=3\n", "a", "b", 3}, {" [CONFIG]\nDEBUG-LEVEL=3\n", "a", "b", -99},
         {h + "=10.0.0.1\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "a", "b", -99},
         {"[CONFIG]\r\nGATEWAY-IP-ADDRESS=10.0.0.1\r\n\r\nDEBUG-LEVEL=4\r\n", "a", "10.0.0.1", 4},
-        // Lines are read in pieces of 511 characters, each piece counting as a line.
-        {h + "X=" + std::string(509, 'y') + "DEBUG-LEVEL=9" + std::string(75, ' ') + "\n", "a", "b", 9},
+        // A line keeps its first 511 characters: the tail of a comment or a value is no line of its own.
+        {h + "DEBUG-LEVEL=8\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9\n", "a", "b", 8},
+        {h + ";" + std::string(510, 'c') + "GATEWAY-IP-ADDRESS=10.9.9.9\n", "a", "b", -99},
+        // Only the first 64 KiB are read.
+        {h + ";" + std::string(60000, 'c') + "\nDEBUG-LEVEL=5\n", "a", "b", 5},
+        {h + ";" + std::string(70000, 'c') + "\nDEBUG-LEVEL=5\n", "a", "b", -99},
         {h + "GATEWAY-IP-ADDRESS=" + longText + "bbb\n", "a", longText, -99},
         {h + "GATEWAY-IP-ADDRESS=" + shorter + "\r\nDEBUG-LEVEL=6\r\n", "a", shorter, 6},
         // Windows editors put a UTF-8 byte-order mark first; the header still counts, and only there.
@@ -52,15 +88,80 @@ TEST(ReadConfigFileTest, Table)
     }
 }
 
-// A folder of that name counts as no file (opening one fails on Windows): it says so and changes nothing.
-TEST(ReadConfigFileTest, AFolderOfItsNameIsNoFile)
+// Only a regular file counts: a folder (opening one fails on Windows), a FIFO or a device that would hold
+// the reading for ever are no file. It says so and changes nothing.
+TEST(ReadConfigFileTest, OnlyARegularFileIsAFile)
 {
-    TempFolder folder;
-    ASSERT_TRUE(std::filesystem::create_directory(folder.Path() + "/Kelvane.ini"));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ReadInFolder(folder, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n");
-    EXPECT_EQ(Settings(), std::make_tuple("a", "b", -99));
+    const std::pair<const char*, std::function<bool(const std::string&)>> cases[] = {
+        {"a folder", [](const std::string& path) { return std::filesystem::create_directory(path); }},
+#ifndef _WIN32
+        {"a FIFO", [](const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }},
+        {"a link to /dev/zero", [](const std::string& to) { return symlink("/dev/zero", to.c_str()) == 0; }},
+#endif
+    };
+    for (const auto& [name, make] : cases) {
+        TempFolder folder;
+        ScopedEnv configHome("XDG_CONFIG_HOME", folder.Path()), appData("APPDATA", folder.Path());
+        ASSERT_TRUE(make(folder.Path() + "/Kelvane.ini")) << name;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ReadInFolder(folder, nullptr), 0) << name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: File 'Kelvane.ini' not found\n") << name;
+        EXPECT_EQ(Settings(), std::make_tuple("a", "b", -99)) << name;
+    }
+}
+
+// Where the file is looked for: the places in order, each file setting a level of its own; the first
+// place that holds one wins. A place that holds no regular file is passed over.
+TEST(ReadConfigFileTest, PlacesInOrder)
+{
+    TempFolder root;
+    ASSERT_TRUE(root.WorkIn());
+    const std::string base = root.Path(), work = base + "/work";
+#ifdef _WIN32
+    char program[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    ASSERT_TRUE(length > 0 && length < sizeof program);
+    const std::string programFolder = std::filesystem::path(program).parent_path().string();
+    ScopedEnv appData("APPDATA", base + "/appdata");
+    const std::vector<std::string> places = {work, programFolder, base + "/appdata/Kelvane"};
+#else
+    ScopedEnv home("HOME", base + "/home");
+    const std::vector<std::string> places = {work, base + "/xdg/kelvane", base + "/home/.config/kelvane"};
+#endif
+    // Per row: what each place holds (the level its file sets, nothing, or a folder of the file's name),
+    // XDG_CONFIG_HOME, and the level read (0: none found).
+    const std::string folderThere = "folder";
+    const std::tuple<std::vector<std::string>, std::string, int> cases[] = {
+        {{"1", "2", "3"}, base + "/xdg", 1}, {{"", "2", "3"}, base + "/xdg", 2},
+        {{folderThere, "2", "3"}, base + "/xdg", 2}, {{"", "", "3"}, "", 3},
+#ifdef _WIN32
+        {{"", "", "3"}, base + "/xdg", 3},
+#else
+        {{"", "", "3"}, base + "/xdg", 0},  // $XDG_CONFIG_HOME, when set, stands for ~/.config
+#endif
+        {{"", "", ""}, "", 0}};
+    // /etc/kelvane comes last on Linux; a test cannot own it, but must not be misled by one there.
+    const bool systemFile = std::filesystem::exists("/etc/kelvane/Kelvane.ini");
+    for (const auto& [files, configHome, level] : cases) {
+        const std::string row = testing::PrintToString(files) + " XDG_CONFIG_HOME=" + configHome;
+        ScopedEnv xdg("XDG_CONFIG_HOME", configHome);
+        for (size_t i = 0; i < places.size(); ++i) {
+            std::filesystem::create_directories(places[i]);
+            const std::string path = places[i] + "/Kelvane.ini";
+            std::filesystem::remove(path);
+            if (files[i] == folderThere) std::filesystem::create_directory(path);
+            else if (!files[i].empty()) std::ofstream(path) << "[CONFIG]\nDEBUG-LEVEL=" << files[i] << "\n";
+        }
+        if (level == 0 && systemFile) continue;
+        std::filesystem::current_path(work);
+        g_nDebugLevel = -99;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ReadConfigFile(), level == 0 ? 0 : 1) << row;
+        const std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(said, level == 0 ? "Error: File 'Kelvane.ini' not found\n" : "") << row;
+        EXPECT_EQ(g_nDebugLevel, level == 0 ? -99 : level) << row;
+    }
+    for (const std::string& place : places) std::filesystem::remove_all(place + "/Kelvane.ini");
 }
 
 // What an earlier read set is gone before the next.

@@ -71,7 +71,8 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         {"another channel", {TunnellingRequest(6, 9, 0x81)}, {}, "", 8},
         {"each request after a datagram that is no frame", junkFirst, {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, tenLines, 19},
         {"a request of 1400 bytes", {large}, {20}, line + "0\n", 20},
-        {"a request too short for its header", {ParseHex("06 10 04 20 00 08 04 05")}, {}, "", 20}};
+        {"a request too short for its header", {ParseHex("06 10 04 20 00 08 04 05")}, {}, "", 20},
+        {"a request cut short of its total length", {ParseHex("06 10 04 20 00 15 04 05 15 00 29")}, {}, "", 20}};
     // clang-format on
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     Open("127.0.0.35");

@@ -5,8 +5,21 @@
 
 namespace {
 
-// A tunnelling request up to the cEMI, and the cEMI from the control field to the group address.
-const std::string tunnel = "06 10 04 20 00 15 04 05 00 00 ", ga = "BC E0 11 05 0A 03 ";
+// The cEMI from the control field to the group address, and a whole tunnelling request around a cEMI.
+const std::string ga = "BC E0 11 05 0A 03 ";
+std::string Tunnel(const std::string& cemi)
+{
+    const unsigned total = unsigned(10 + ParseHex(cemi).size());
+    char head[40];
+    std::snprintf(head, sizeof head, "06 10 04 20 %02X %02X 04 05 00 00 ", total >> 8, total & 0xFF);
+    return head + cemi;
+}
+std::string Repeat(const std::string& hex, int times)
+{
+    std::string out;
+    while (times-- > 0) out += hex;
+    return out;
+}
 
 // A receive buffer as the callers have it: 1024 bytes, an earlier datagram's (0xAA) past the new one.
 struct Received : CFrameOutput {
@@ -61,25 +74,37 @@ TEST(FrameReport, TextsOfEachFrame)
         {"06 10 02 0A 00 08 C8 00", "disconnected\nchannel      200 \n\n"},
         {"06 10 02 0A 00 08 C8 21", "disconnect failed:\nchannel      200 \nstatus       33 \n\n"},
         {"06 10 02 09 00 10 05 00 08 01 7F 00 00 01 0E 57", ""}, {"06 10 02 03", "<no frame>"},
-        {"06 10 05 30", "<no frame>"}, {tunnel + "29 00 " + ga + "00 00", line + "(0) : \n"},
-        {tunnel + "29 00 " + ga + "04 00 80 01 02 03", line + "(4) : \n"},
-        {tunnel + "29 00 " + ga + "C8 00 " + std::string(600, '7'), line + "(200) : ...\n"},
-        {tunnel + "11 00 " + ga + "02 00 80 C8", "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
-        {tunnel + "2E 00 " + ga + "03 00 80 0C 33", "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
-        {tunnel + "2B 00 " + ga + "01 00 81", "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
-        {"06 10 04 20 00 0A 04 05 00 00 29 00 " + ga + "01 00 81", ""}};  // total length 10
+        {"06 10 05 30", "<no frame>"}, {Tunnel("29 00 " + ga + "00 00"), line + "(0) : \n"},
+        {Tunnel("29 00 " + ga + "04 00 80 01 02 03"), line + "(4) : \n"},
+        {Tunnel("29 00 " + ga + "C8 00 " + Repeat("77 ", 200)), line + "(200) : ...\n"},
+        {Tunnel("11 00 " + ga + "02 00 80 C8"), "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
+        {Tunnel("2E 00 " + ga + "03 00 80 0C 33"), "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
+        {Tunnel("2B 00 " + ga + "01 00 81"), "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
+        // Additional information (here a time stamp) comes before the control field.
+        {Tunnel("29 06 04 04 00 01 E2 40 " + ga + "02 00 80 C8"), line + "(2) : 00 c8\n"},
+        {Tunnel("29 FF " + Repeat("01 ", 255) + ga + "01 00 81"), line + "(1) : 1\n"},
+        // Cut short of the total length or the data length: no telegram, so no acknowledgement either.
+        {"06 10 04 20 00 15 04 05 00", "<no frame>"}, {"06 10 04 20 00 0B 04 05 00 00 29", "<no frame>"},
+        {"06 10 04 20 00 0A 04 05 00 00 29 00 " + ga + "01 00 81", "<no frame>"},  // total length 10
+        {Tunnel("29 00 " + ga + "03 00 80 0C"), "<no frame>"},
+        {Tunnel("29 04 04 00 01 E2 " + ga + "01 00"), "<no frame>"}};
     for (const auto& c : cases) EXPECT_EQ(Received(c.first).Report(), c.second) << c.first;
-    // The APCI byte did not arrive; the stale 0xAA there must not show as 42.
-    EXPECT_EQ(Received(tunnel + "29 00 " + ga + "01 00 81", 1).Report(), line + "(1) : 0\n");
+    // The APCI byte did not arrive, though the buffer holds a stale 0xAA there.
+    EXPECT_EQ(Received(Tunnel("29 00 " + ga + "01 00 81"), 1).Report(), "<no frame>");
 }
 
 // The group service comes from the TPCI byte's low bits as well: with them set, whatever the APCI says.
 TEST(FrameReport, GroupServiceOfTelegram)
 {
-    const std::pair<const char*, int> cases[] = {{"01 00 00", 0x00}, {"01 00 81", 0x80}, {"01 00 41", 0x40},
-        {"03 00 40 0C 33", 0x40}, {"01 01 40", 0x140}, {"01 02 C0", 0x2C0}, {"00 00", -1}};
-    for (const auto& [tail, service] : cases) {
-        std::unique_ptr<CRecvFrame> frame(Received(tunnel + "29 00 " + ga + tail).Frame(0x0420));
+    // Additional information first (its length byte and bytes), then what follows the group address.
+    const std::tuple<const char*, const char*, int> cases[] = {{"00 ", "01 00 00", 0x00},
+        {"00 ", "01 00 81", 0x80}, {"00 ", "01 00 41", 0x40}, {"00 ", "03 00 40 0C 33", 0x40},
+        {"00 ", "01 01 40", 0x140}, {"00 ", "01 02 C0", 0x2C0}, {"00 ", "00 00", -1},
+        {"02 03 03 ", "01 00 41", 0x40}};
+    for (const auto& [addInfo, tail, service] : cases) {
+        const std::string request = Tunnel("29 " + std::string(addInfo) + ga + tail);
+        std::unique_ptr<CRecvFrame> frame(Received(request).Frame(0x0420));
+        ASSERT_TRUE(frame) << tail;
         auto& telegram = dynamic_cast<CTunnelRequest&>(*frame);
         EXPECT_EQ(telegram.Decode() ? telegram.GroupService() : -2, service) << tail;
     }

@@ -27,6 +27,7 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
     // (Wine's) holds no pipe open.
     const pid_t pid = fork();
     if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);  // no settings of the user's (this folder has none)
         const int out = chdir(folder.c_str()) == 0 ? open(".stdout", O_WRONLY | O_CREAT, 0600) : -1;
         if (out >= 0 && dup2(out, 1) == 1 && dup2(open(".stderr", O_WRONLY | O_CREAT, 0600), 2) == 2)
             execv(argv[0], argv.data());
