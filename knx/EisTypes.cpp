@@ -73,7 +73,8 @@ bool EncodeWhole(const EisRow& row, const char* text, EisData& data)
     if (!ParseWhole(text, value) || value < row.min || value > row.max) return false;
     const unsigned long long bits = static_cast<unsigned long long>(value);
     if (row.dataBytes == 0) data.bytes[0] = static_cast<BYTE>(bits);
-    for (int i = 0; i < row.dataBytes; ++i) data.bytes[row.dataBytes - i] = static_cast<BYTE>(bits >> (8 * i));
+    for (int i = 0; i < row.dataBytes; ++i)
+        data.bytes[row.dataBytes - i] = static_cast<BYTE>(bits >> (8 * i));
     return true;
 }
 
@@ -126,8 +127,8 @@ bool IsDate(const EisRow& row, int year, int month, int day)
 bool EncodeDate(const EisRow& row, const char* text, EisData& data)
 {
     int year = 0, month = 0, day = 0;
-    if (!ReadDigits(text, 4, 4, year) || *text++ != '-' || !ReadDigits(text, 1, 2, month) ||
-        *text++ != '-' || !ReadDigits(text, 1, 2, day) || *text != '\0' || !IsDate(row, year, month, day))
+    if (!ReadDigits(text, 4, 4, year) || *text++ != '-' || !ReadDigits(text, 1, 2, month) || *text++ != '-' ||
+        !ReadDigits(text, 1, 2, day) || *text != '\0' || !IsDate(row, year, month, day))
         return false;
     data.bytes[1] = static_cast<BYTE>(day);
     data.bytes[2] = static_cast<BYTE>(month);
@@ -302,24 +303,27 @@ bool DecodeCharacters(const EisRow& row, const EisData& data, CString& text)
 
 // EIS1 to EIS15 in order. EIS1's six bits and EIS6's byte are as they always were.
 const EisRow kTypes[kEisTypeCount] = {
-    {0, 0, 63, EncodeWhole, DecodeWhole},                    // EIS1 switch (0 or 1 for on and off)
-    {0, 0, 15, EncodeWhole, DecodeWhole},                    // EIS2 dimming control
-    {3, 0, 0, EncodeTime, DecodeTime},                       // EIS3 time of day
-    {3, 1990, 2089, EncodeDate, DecodeDate},                 // EIS4 date, the years
-    {2, -67108864, 67076096, EncodeFloat16, DecodeFloat16},  // EIS5 2-byte float, in hundredths
-    {1, 0, 255, EncodeWhole, DecodeWhole},                   // EIS6 one byte
-    {0, 0, 1, EncodeWhole, DecodeWhole},                     // EIS7 drive control
-    {0, 0, 3, EncodeWhole, DecodeWhole},                     // EIS8 priority
-    {4, 0, 0, EncodeFloat32, DecodeFloat32},                 // EIS9 4-byte float
-    {2, -32768, 65535, EncodeWhole, DecodeWhole},            // EIS10 16-bit counter
+    {0, 0, 63, EncodeWhole, DecodeWhole},                        // EIS1 switch (0 or 1 for on and off)
+    {0, 0, 15, EncodeWhole, DecodeWhole},                        // EIS2 dimming control
+    {3, 0, 0, EncodeTime, DecodeTime},                           // EIS3 time of day
+    {3, 1990, 2089, EncodeDate, DecodeDate},                     // EIS4 date, the years
+    {2, -67108864, 67076096, EncodeFloat16, DecodeFloat16},      // EIS5 2-byte float, in hundredths
+    {1, 0, 255, EncodeWhole, DecodeWhole},                       // EIS6 one byte
+    {0, 0, 1, EncodeWhole, DecodeWhole},                         // EIS7 drive control
+    {0, 0, 3, EncodeWhole, DecodeWhole},                         // EIS8 priority
+    {4, 0, 0, EncodeFloat32, DecodeFloat32},                     // EIS9 4-byte float
+    {2, -32768, 65535, EncodeWhole, DecodeWhole},                // EIS10 16-bit counter
     {4, -2147483648LL, 4294967295LL, EncodeWhole, DecodeWhole},  // EIS11 32-bit counter
-    {4, 0, 4294967295LL, EncodeWhole, DecodeWhole},          // EIS12 access control
-    {1, 1, 1, EncodeCharacters, DecodeCharacters},           // EIS13 one character
-    {1, -128, 255, EncodeWhole, DecodeWhole},                // EIS14 8-bit counter
-    {14, 0, 14, EncodeCharacters, DecodeCharacters},         // EIS15 text, the characters
+    {4, 0, 4294967295LL, EncodeWhole, DecodeWhole},              // EIS12 access control
+    {1, 1, 1, EncodeCharacters, DecodeCharacters},               // EIS13 one character
+    {1, -128, 255, EncodeWhole, DecodeWhole},                    // EIS14 8-bit counter
+    {14, 0, 14, EncodeCharacters, DecodeCharacters},             // EIS15 text, the characters
 };
 
-const EisRow* RowOf(int eisType) { return eisType >= 1 && eisType <= kEisTypeCount ? &kTypes[eisType - 1] : nullptr; }
+const EisRow* RowOf(int eisType)
+{
+    return eisType >= 1 && eisType <= kEisTypeCount ? &kTypes[eisType - 1] : nullptr;
+}
 
 }  // namespace
 
