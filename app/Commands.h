@@ -6,5 +6,6 @@
 #include "platform/wintypes.h"
 
 // Writes value (encoded as EIS type eisType; 0: name not known, no value)
-// to groupAddress through one tunnelling connection with the configured gateway. Main thread.
+// to groupAddress through one tunnelling connection with the configured
+// gateway. Main thread.
 void SendCommand(WORD groupAddress, int eisType, const EisData& value);

@@ -20,8 +20,6 @@ struct EisRow {
     Decoder decode;
 };
 
-const BYTE kSmallDataMask = 0x3F;  // the six bits beside the APCI
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
 
