@@ -2,8 +2,10 @@
 #pragma once
 
 #include "core/KnxClient.h"
+#include "knx/EisTypes.h"
 #include "platform/wintypes.h"
 
-// Writes value to groupAddress as EIS type eisType (0: name not known)
-// through one tunnelling connection with the configured gateway. Main thread.
-void SendCommand(WORD groupAddress, int eisType, int value);
+// Writes value (encoded as EIS type eisType; 0: name not known, no value)
+// to groupAddress through one tunnelling connection with the configured
+// gateway. Main thread.
+void SendCommand(WORD groupAddress, int eisType, const EisData& value);

@@ -1,12 +1,12 @@
 #include "app/Dispatch.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/Commands.h"
 #include "app/SendOperands.h"
 #include "app/Settings.h"
+#include "knx/EisTypes.h"
 #include "knx/Notation.h"
 #include "platform/afxapp.h"
 #include "res/StringTable.h"
@@ -70,7 +70,7 @@ CommandLine ParseCommandLine(int argc, char* argv[])
         line.valueText = argv[4];
         line.groupAddress = ParseGroupAddress(argv[2]);
         line.eisType = ParseEisType(CString(argv[3]));
-        line.value = std::atoi(argv[4]);
+        EncodeEisValue(line.eisType, argv[4], line.value);
     }
     return line;
 }

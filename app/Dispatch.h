@@ -1,6 +1,7 @@
 // Runs the command that the command line names.
 #pragma once
 
+#include "knx/EisTypes.h"
 #include "platform/wintypes.h"
 
 // Resets and reads the settings, checks both addresses, initialises the
@@ -23,7 +24,7 @@ struct CommandLine {
     const char* valueText = nullptr;
     WORD groupAddress = 0;
     int eisType = 0;  // 0: a type name that is not known
-    int value = 0;
+    EisData value;  // length 0: no value of the type (or no type)
 };
 
 // Parses argv (argv[1] must exist); prints nothing and runs nothing.

@@ -1,12 +1,16 @@
 #include "app/Read.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <iostream>
 
 #include "app/Dispatch.h"
+#include "app/Monitor.h"
 #include "app/SendOperands.h"
 #include "app/Settings.h"
 #include "app/WindowHost.h"
+#include "knx/EisTypes.h"
 #include "knx/Notation.h"
 #include "knxnetip/FrameLayout.h"
 
@@ -18,6 +22,25 @@ const UINT_PTR kReadTimer = 2;        // the read's time is up
 const UINT_PTR kGraceTimer = 3;       // the disconnect report did not come in time
 const UINT kConnectAnswerMs = 3000;
 const UINT kGraceMs = 1000;
+
+// The answer's value in the form send takes it, or, when its data are no
+// value of eisType, the line that says so (false then); each with a line end.
+bool TypedAnswer(const CTunnelRequest& telegram, int eisType, CString& text)
+{
+    EisData data;
+    data.length = std::min(telegram.m_nDataLength, kLargestEisData + 1);  // one more fits none
+    std::memcpy(data.bytes, telegram.m_data, static_cast<size_t>(std::min(data.length, kLargestEisData)));
+    if (DecodeEisValue(eisType, data, text)) {
+        text += "\n";
+        return true;
+    }
+    CString bytes =
+        BytesToHexText(telegram.m_data, std::min(telegram.m_nDataLength, int(sizeof telegram.m_data)));
+    if (!bytes.IsEmpty()) bytes.pop_back();  // the dump's trailing blank
+    text.Format("answer from %s does not fit EIS%d: %s\n", GroupAddressText(telegram.m_wDestination), eisType,
+                bytes.c_str());
+    return false;
+}
 
 // Standard output carries the answer alone, so that a script can take it as
 // the value: the lines that the shared checks write to cout go to cerr while
@@ -41,10 +64,11 @@ CGroupReader::~CGroupReader() { m_window.DestroyWindow(); }
 
 bool CGroupReader::Create() { return m_window.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) != FALSE; }
 
-void CGroupReader::Begin(CKnxClient& client, WORD groupAddress, int seconds)
+void CGroupReader::Begin(CKnxClient& client, WORD groupAddress, int eisType, int seconds)
 {
     m_pClient = &client;
     m_wGroupAddress = groupAddress;
+    m_nEisType = eisType;
     m_nSeconds = seconds;
     client.m_pOutputWnd = &m_window;
     client.m_nOutputMsg = kOutputMsg;
@@ -69,7 +93,8 @@ void CGroupReader::OnTelegram(const CTunnelRequest& telegram)
     if (m_phase != Phase::Reading || !m_strAnswer.IsEmpty()) return;
     if (telegram.m_wDestination != m_wGroupAddress) return;
     if (telegram.GroupService() != knxnetip::kApciGroupValueResponse) return;
-    m_strAnswer = telegram.Line();
+    if (m_nEisType == 0) m_strAnswer = telegram.Line();
+    else m_bAnswerFits = TypedAnswer(telegram, m_nEisType, m_strAnswer);
 }
 
 // The client's reports (connect, disconnect) are not this program's output;
@@ -109,9 +134,10 @@ void CGroupReader::Watch()
         return;
     case Phase::Reading:
         if (!m_strAnswer.IsEmpty()) {
-            std::fputs(m_strAnswer, m_out);
-            std::fflush(m_out);
-            Stop(READ_ANSWERED);
+            FILE* stream = m_bAnswerFits ? m_out : m_err;
+            std::fputs(m_strAnswer, stream);
+            std::fflush(stream);
+            Stop(m_bAnswerFits ? READ_ANSWERED : READ_NO_ANSWER);
         } else if (!client.m_strTunnelLoss.IsEmpty()) {
             // The channel is gone already: nothing left to disconnect.
             Fail("connection lost: %s", static_cast<const char*>(client.m_strTunnelLoss));
@@ -148,7 +174,24 @@ void CGroupReader::Fail(const char* format, ...)
     m_phase = Phase::Over;
 }
 
-int RunRead(const char* groupAddress, int seconds)
+bool ParseReadOperands(int count, char* const operands[], int& eisType, int& seconds)
+{
+    eisType = 0;
+    seconds = 0;
+    for (int i = 0; i < count; ++i) {
+        CString word(operands[i]);
+        word.MakeUpper();
+        const bool isType = word.compare(0, 3, "EIS") == 0;
+        int& operand = isType ? eisType : seconds;
+        if (operand != 0) return false;  // given twice
+        operand = isType ? ParseEisType(word) : ParseSeconds(operands[i], kMaxReadSeconds);
+        if (operand <= 0) return false;
+    }
+    if (seconds == 0) seconds = kDefaultReadSeconds;
+    return true;
+}
+
+int RunRead(const char* groupAddress, int eisType, int seconds)
 {
     {
         CoutToCerr redirect;
@@ -160,7 +203,8 @@ int RunRead(const char* groupAddress, int seconds)
     // Level 0 whatever the settings say: the client's trace would go to
     // standard output, which carries the answer alone.
     RunWithClient(
-        0, [&](CKnxClient& client) { reader.Begin(client, ParseGroupAddress(groupAddress), seconds); },
+        0,
+        [&](CKnxClient& client) { reader.Begin(client, ParseGroupAddress(groupAddress), eisType, seconds); },
         [&](const MSG& msg) { return reader.OnMessage(msg); });
     return reader.ExitCode();
 }

@@ -16,7 +16,7 @@ constexpr int kMaxReadSeconds = 60;
 // Exit codes of kelvane-read.
 enum : int {
     READ_ANSWERED = 0,   // the answer was printed
-    READ_NO_ANSWER = 1,  // none came within the time
+    READ_NO_ANSWER = 1,  // none came within the time, or it was no value of the type asked for
     READ_FAILED = 2,     // usage, settings or operands wrong, or no tunnel to read through
 };
 
@@ -35,8 +35,10 @@ public:
     bool Create();
     // Takes over the output and the telegrams of client (opened, its window
     // made) and connects; once connected, reads groupAddress and waits
-    // seconds for the answer. The client must outlive the run.
-    void Begin(CKnxClient& client, WORD groupAddress, int seconds);
+    // seconds for the answer. With an EIS type (not 0) the answer is shown
+    // as its value alone; an answer that is none goes to err as a misfit.
+    // The client must outlive the run.
+    void Begin(CKnxClient& client, WORD groupAddress, int eisType, int seconds);
     // Handles one message taken from the thread's queue, its own or another
     // window's; false once the run is over (ExitCode then tells how).
     bool OnMessage(const MSG& msg);
@@ -58,13 +60,21 @@ private:
     CKnxClient* m_pClient = nullptr;
     Phase m_phase = Phase::Connecting;
     WORD m_wGroupAddress = 0;
+    int m_nEisType = 0;  // 0: the answer's telegram line
     int m_nSeconds = kDefaultReadSeconds;
-    CString m_strAnswer;  // the answer's line; empty until it came
+    CString m_strAnswer;        // the answer's line; empty until it came
+    bool m_bAnswerFits = true;  // false: m_strAnswer says why it is no value of the type
     int m_nExitCode = READ_FAILED;
 };
 
+// The operands after GA, count of them: at most one EIS type name (a word
+// that begins with "EIS" in any case) and at most one SECONDS, in either
+// order. False for anything else; eisType 0 and the default time when not
+// given.
+bool ParseReadOperands(int count, char* const operands[], int& eisType, int& seconds);
+
 // Reads the settings as the other programs do (their lines on standard
 // error), checks the group address text and the gateway, reads the group
-// value and waits up to seconds for the answer; returns the exit code.
-// Main thread.
-int RunRead(const char* groupAddress, int seconds);
+// value and waits up to seconds for the answer, shown as eisType's value
+// (0: as the telegram's line); returns the exit code. Main thread.
+int RunRead(const char* groupAddress, int eisType, int seconds);

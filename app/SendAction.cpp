@@ -20,7 +20,7 @@ CString AddressLine(const char* pattern, const CString& addressText)
 
 }  // namespace
 
-void SendCommand(WORD groupAddress, int eisType, int value)
+void SendCommand(WORD groupAddress, int eisType, const EisData& value)
 {
     g_pCurrentClient = new CKnxClient;
     g_pCurrentClient->SetDebugLevel(g_nDebugLevel);

@@ -5,12 +5,10 @@
 #include <iostream>
 
 #include "app/Settings.h"
+#include "knx/EisTypes.h"
 #include "platform/wsock.h"
 
 namespace {
-
-const int kEis1 = 1;
-const int kEis6 = 6;
 
 // Reads a run of decimal digits at text as a number; false when there is
 // none or it exceeds max (the run is read to its end either way).
@@ -68,13 +66,8 @@ bool IsGroupAddressText(const char* text) { return IsThreeLevelText(text) || IsH
 
 bool IsValueText(const char* text, int eisType)
 {
-    if (eisType != kEis1 && eisType != kEis6) return true;
-    const long max = eisType == kEis1 ? 63 : 255;
-    bool negative = *text == '-';
-    if (*text == '+' || *text == '-') ++text;
-    long number = 0;
-    if (!ReadNumber(text, max, number) || *text != '\0') return false;
-    return !negative || number == 0;
+    EisData data;
+    return eisType == 0 || EncodeEisValue(eisType, text, data);
 }
 
 bool IsGatewayAddressText(const CString& text)

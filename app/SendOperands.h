@@ -10,9 +10,8 @@
 // "#" and one to four hexadecimal digits; blanks may follow, nothing else.
 bool IsGroupAddressText(const char* text);
 
-// True for a whole decimal number with an optional sign, within the range
-// of eisType: 0-63 for EIS1 (the six bits beside the APCI), 0-255 for EIS6.
-// Any other type takes any text: the frame builder refuses the type itself.
+// True for a value of eisType as knx/EisTypes.h encodes it. A type name that
+// is not known (0) takes any text: the frame builder refuses it itself.
 bool IsValueText(const char* text, int eisType);
 
 // True for a dotted IPv4 address that the socket library takes (short forms

@@ -1,7 +1,6 @@
-// The group reader's entry: kelvane-read GA [SECONDS].
+// The group reader's entry: kelvane-read GA [TYPE] [SECONDS].
 #include <iostream>
 
-#include "app/Monitor.h"
 #include "app/Read.h"
 #include "platform/afxapp.h"
 
@@ -13,11 +12,12 @@ int main(int argc, char* argv[])
         std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
         return 1;
     }
-    int seconds = argc == 3 ? ParseSeconds(argv[2], kMaxReadSeconds) : kDefaultReadSeconds;
-    if (argc < 2 || argc > 3 || seconds < 0) {
-        std::cerr << "usage: kelvane-read GA [SECONDS]  (SECONDS: a whole number from 1 to "
+    int eisType = 0, seconds = 0;
+    if (argc < 2 || argc > 4 || !ParseReadOperands(argc - 2, argv + 2, eisType, seconds)) {
+        std::cerr << "usage: kelvane-read GA [TYPE] [SECONDS]  (TYPE: EIS1 to EIS15; SECONDS: a whole number "
+                     "from 1 to "
                   << kMaxReadSeconds << ", default " << kDefaultReadSeconds << ")" << std::endl;
         return READ_FAILED;
     }
-    return RunRead(argv[1], seconds);
+    return RunRead(argv[1], eisType, seconds);
 }

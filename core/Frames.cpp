@@ -45,8 +45,7 @@ void CKnxClient::SendDisconnectResponse(CUdpEndpoint& endpoint)
 void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
 {
     BYTE frame[kLargestOutgoingFrame];
-    const int length =
-        BuildTunnellingRequest(frame, m_nChannelId, m_nSendSequence, m_wGroupAddress, m_nEisType, m_nValue);
+    const int length = BuildTunnellingRequest(frame, m_nChannelId, m_nSendSequence, m_wGroupAddress, m_value);
     if (length == 0) {
         // The sequence counter stays: the gateway expects the next request
         // to carry the next number and would drop one that skipped a count.
@@ -55,8 +54,9 @@ void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
     }
     ++m_nSendSequence;
     if (m_nDebugLevel >= 2) {
-        CString trace;
-        trace.Format("SendGA ch=%d seq=%d value=%d\n", m_nChannelId, m_nSendSequence, m_nValue);
+        CString trace, value;  // the value as written, in the form send takes it
+        DecodeEisValue(m_nEisType, m_value, value);
+        trace.Format("SendGA ch=%d seq=%d value=%s\n", m_nChannelId, m_nSendSequence, value.c_str());
         std::cout << static_cast<const char*>(trace) << std::flush;
     }
     endpoint.Write(frame, static_cast<DWORD>(length));

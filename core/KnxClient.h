@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "knx/EisTypes.h"
 #include "knxnetip/RecvFrame.h"
 #include "net/UdpEndpoint.h"
 #include "platform/afxstring.h"
@@ -40,7 +41,7 @@ public:
     void Output(CString text) override;
     void Open(CString localIpAddress, CString gatewayIpAddress);
     void Connect();
-    void SendGroupValue(WORD groupAddress, int eisType, int value);
+    void SendGroupValue(WORD groupAddress, int eisType, const EisData& value);
     void Disconnect();
     void HandleResponse(int serviceType, CRecvFrame* frame);
     void WaitForControlResponse();
@@ -83,7 +84,7 @@ public:
     CString m_strLog;
     WORD m_wGroupAddress = 0;
     int m_nEisType = 0;
-    int m_nValue = 0;
+    EisData m_value;  // encoded as m_nEisType
 
     // What the client knows of the tunnel besides the channel id, for a host
     // that keeps the tunnel open (window-message mode).

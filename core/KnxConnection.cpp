@@ -64,11 +64,11 @@ void CKnxClient::Connect()
 // (its TUNNELLING_ACK). The request and the later DISCONNECT_REQUEST leave
 // from two sockets; if the disconnect overtook the write, the gateway would
 // drop the tunnel and the write with it. What arrives is not reported.
-void CKnxClient::SendGroupValue(WORD groupAddress, int eisType, int value)
+void CKnxClient::SendGroupValue(WORD groupAddress, int eisType, const EisData& value)
 {
     m_nEisType = eisType;
     m_wGroupAddress = groupAddress;
-    m_nValue = value;
+    m_value = value;
     int sequenceBefore = m_nSendSequence;
     SendTunnellingRequest(m_dataEndpoint);
     bool frameWritten = m_nSendSequence != sequenceBefore;  // it advances only for a written frame

@@ -35,17 +35,6 @@ WORD ParseGroupAddress(const char* text)
     return static_cast<WORD>(value & 0xFFFF);
 }
 
-int ParseEisType(CString name)
-{
-    name.MakeUpper();
-    for (int type = 1; type <= 15; ++type) {
-        CString typeName;
-        typeName.Format("EIS%d", type);
-        if (name == typeName) return type;
-    }
-    return 0;
-}
-
 const char* GroupAddressText(WORD groupAddress)
 {
     static char s_text[12];

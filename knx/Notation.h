@@ -1,5 +1,6 @@
 // KNX values and their console and command-line forms: group and individual
-// addresses, EIS type names, the 2-byte float, byte dumps. No console output.
+// addresses, the 2-byte float as the monitor shows it, byte dumps. No
+// console output.
 #pragma once
 
 #include "platform/afxstring.h"
@@ -9,9 +10,6 @@
 // (decimal, each number cut to its field width, text after the third number
 // ignored) or "#hhhh" (up to four hex digits). 0 when nothing matches.
 WORD ParseGroupAddress(const char* text);
-
-// 1 to 15 for "EIS1" to "EIS15" in any letter case, else 0.
-int ParseEisType(CString name);
 
 // "main/middle/sub". Points to a static buffer that the next call of this
 // function overwrites; main thread only.

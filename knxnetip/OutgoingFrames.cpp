@@ -40,21 +40,15 @@ void PutConnHeader(BYTE* frame, int channelId, int sequence)
 }
 
 // Puts the APCI byte and data of a group-value write; returns the cEMI data
-// length, or 0 when the type cannot be sent.
-int PutGroupValue(BYTE* frame, int eisType, int value)
+// length.
+int PutGroupValue(BYTE* frame, const EisData& value)
 {
-    if (eisType == kEis1) {
-        // Only six bits fit beside the APCI; a larger value must not spill
-        // into it and turn the write into another service.
-        frame[kOffApci] = static_cast<BYTE>(kApciGroupValueWrite | (value & kApciSmallDataMask));
-        return 1;
-    }
-    if (eisType == kEis6) {
-        frame[kOffApci] = kApciGroupValueWrite;
-        frame[kOffApci + 1] = static_cast<BYTE>(value);
-        return 2;
-    }
-    return 0;
+    // Only six bits fit beside the APCI; more must not spill into it and
+    // turn the write into another service. Beside long data they are 0.
+    const int smallData = value.length == 1 ? value.bytes[0] & kApciSmallDataMask : 0;
+    frame[kOffApci] = static_cast<BYTE>(kApciGroupValueWrite | smallData);
+    std::memcpy(frame + kOffApci + 1, value.bytes + 1, static_cast<size_t>(value.length - 1));
+    return value.length;
 }
 
 // Everything of a tunnelled L_Data.req to groupAddress but the APCI byte
@@ -118,12 +112,10 @@ int BuildDisconnectResponse(BYTE* frame, int channelId)
     return kDisconnectResponseSize;
 }
 
-int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType,
-                           int value)
+int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, const EisData& value)
 {
-    const int dataLength = PutGroupValue(frame, eisType, value);
-    if (dataLength == 0) return 0;
-    return PutLDataRequest(frame, channelId, sequence, groupAddress, dataLength);
+    if (value.length < 1 || value.length > kLargestEisData) return 0;
+    return PutLDataRequest(frame, channelId, sequence, groupAddress, PutGroupValue(frame, value));
 }
 
 int BuildGroupValueRead(BYTE* frame, int channelId, int sequence, WORD groupAddress)

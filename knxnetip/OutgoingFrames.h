@@ -5,13 +5,13 @@
 // of the channel id and sequence counters only the low byte is written.
 #pragma once
 
+#include "knx/EisTypes.h"
+#include "knxnetip/FrameLayout.h"
 #include "platform/wintypes.h"
 
 namespace knxnetip {
 
-constexpr int kLargestOutgoingFrame = 26;
-constexpr int kEis1 = 1;  // switch: six bits of small data
-constexpr int kEis6 = 6;  // one byte
+constexpr int kLargestOutgoingFrame = kTunnellingRequestBaseSize + kLargestEisData;  // a write of EIS15
 
 int BuildSearchRequest(BYTE* frame, DWORD interfaceAddress);
 int BuildConnectRequest(BYTE* frame, DWORD localAddress, int controlPort, int dataPort);
@@ -19,10 +19,9 @@ int BuildConnectRequest(BYTE* frame, DWORD localAddress, int controlPort, int da
 int BuildControlRequest(BYTE* frame, int serviceType, int channelId, DWORD localAddress, int controlPort);
 // The answer to the gateway's DISCONNECT_REQUEST: E_NO_ERROR.
 int BuildDisconnectResponse(BYTE* frame, int channelId);
-// A group-value write to groupAddress, encoded by EIS type; 0 (and nothing
-// built) for a type that cannot be sent.
-int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, int eisType,
-                           int value);
+// A group-value write of value to groupAddress; 0 (and nothing built) when
+// value holds none (its length 0).
+int BuildTunnellingRequest(BYTE* frame, int channelId, int sequence, WORD groupAddress, const EisData& value);
 // A group-value read of groupAddress (no data: the APCI byte alone).
 int BuildGroupValueRead(BYTE* frame, int channelId, int sequence, WORD groupAddress);
 int BuildTunnellingAck(BYTE* frame, int channelId, int sequence);

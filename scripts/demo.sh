@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs Kelvane's main job against a real KNXnet/IP gateway: knxd in a network
 # namespace of its own, joined by a veth pair to a second namespace for the
-# client. Searches, writes two group values, shows what reached the bus, and
-# removes everything it started. Needs root (network namespaces).
+# client. Searches, writes three group values (a temperature among them),
+# shows what reached the bus, and removes everything it started. Needs root
+# (network namespaces).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,6 +27,7 @@ run() {
 run search
 run send 1/2/3 EIS1 1
 run send 1/2/3 EIS6 200
+run send 1/2/5 EIS5 21.5
 sleep 0.3
 echo; echo "== what knxd's group listener saw on the bus"
 cat "$BUS"

@@ -97,9 +97,10 @@ TEST(CliTest, OneLinePerOutcome)
     const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
     const char* usage = "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
                         "  - send GA Type Value : sende GruppenAdresse\n";
-    const std::string seconds = "[SECONDS]  (SECONDS: a whole number from 1 to ";
-    const std::string monitorUsage = "usage: kelvane-monitor " + seconds + "31536000)\n",
-                      readUsage = "usage: kelvane-read GA " + seconds + "60, default 2)\n";
+    const std::string monitorUsage = "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to "
+                                     "31536000)\n",
+                      readUsage = "usage: kelvane-read GA [TYPE] [SECONDS]  (TYPE: EIS1 to EIS15; SECONDS: a "
+                                  "whole number from 1 to 60, default 2)\n";
     const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
     const std::string noFile = "Error: File 'Kelvane.ini' not found\n",
                       badGateway = "Error: Invalid gateway address 'localhost'\n";
@@ -112,9 +113,14 @@ TEST(CliTest, OneLinePerOutcome)
         // The first check that fails speaks, in the order of the operands; the gateway comes last.
         {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
         {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
+        {send, bad, {"send", "1/2/3", "EIS5", "21,5"}, "Error: Invalid value '21,5'\n", 0},
         {send, bad, {"send", "1/2/3", "EIS1", "1"}, badGateway, 0}, {monitor, bad, {}, badGateway, 0},
         {monitor, good, {"abc"}, monitorUsage, 2}, {monitor, good, {"5", "6"}, monitorUsage, 2},
         {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
+        // A type, before or after SECONDS: the value alone, or why the answer is none.
+        {read, Config("127.0.0.61"), {"1/2/3", "eis5"}, "21.5\n", 0},
+        {read, Config("127.0.0.61"), {"1/2/3", "3", "EIS9"}, "answer from 1/2/3 does not fit EIS9: 40 0c 33\n", 1},
+        {read, "", {"1/2/3", "EIS16"}, readUsage, 2}, {read, "", {"1/2/3", "EIS5", "eis6"}, readUsage, 2},
         {read, "", {}, readUsage, 2}, {read, "", {"1/2/3", "61"}, readUsage, 2},
         {read, "", {"1/2/3", "2", "3"}, readUsage, 2}, {read, "", {"1/2/3"}, noFile, 2},
         {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
@@ -130,7 +136,7 @@ TEST(CliTest, OneLinePerOutcome)
             << name << testing::PrintToString(args);
     }
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
-    answering.WaitFor(7, 2000);  // the last datagrams may still be on their way
-    EXPECT_EQ(answering.Received().size(), 7u) << "connect, read, 4 acknowledgements, disconnect";
-    EXPECT_EQ(answering.CountOf(0x0421), 4u);
+    answering.WaitFor(21, 2000);  // the last datagrams may still be on their way
+    EXPECT_EQ(answering.Received().size(), 21u) << "3 times connect, read, 4 acknowledgements, disconnect";
+    EXPECT_EQ(answering.CountOf(0x0421), 12u);
 }

@@ -25,10 +25,9 @@ TEST(SendOperands, GroupAddressTexts)
 
 TEST(SendOperands, ValueAndGatewayTexts)
 {
-    // The EIS type, negative where refused. EIS5 and EIS0 take any text: the frame builder refuses them.
-    const std::pair<const char*, int> values[] = {{"0", 1}, {"63", 1}, {"+5", 1}, {"-0", 1}, {"007", 1},
-        {"64", -1}, {"-1", -1}, {"", -1}, {"1.0", -1}, {" 1", -1}, {"1 ", -1}, {"12abc", -1}, {"+", -1},
-        {"99999999999999", -1}, {"255", 6}, {"256", -6}, {"-5", -6}, {"abc", 5}, {"12abc", 0}};
+    // The EIS type, negative where refused (the types' own table has every range). A type not known
+    // takes any text: the frame builder refuses it.
+    const std::pair<const char*, int> values[] = {{"21.5", 5}, {"abc", -5}, {"64", -1}, {"12abc", 0}};
     for (auto [text, type] : values)
         EXPECT_EQ(IsValueText(text, std::abs(type)), type >= 0) << '"' << text << "\" EIS" << std::abs(type);
     const std::pair<const char*, bool> gateways[] = {{"192.168.1.10", true}, {"127.1", true},

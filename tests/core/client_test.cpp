@@ -13,7 +13,7 @@ static std::pair<int, int> RunSend(const char* gateway)
     auto client = std::make_unique<CKnxClient>();
     client->Open("127.0.0.1", gateway), client->Connect();
     std::pair<int, int> channels(client->m_nChannelId, 0);
-    client->SendGroupValue(0x0A03, 1, 1), client->Disconnect();
+    client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
     channels.second = client->m_nChannelId;
     client.reset(), testing::internal::GetCapturedStdout();
     return channels;
@@ -57,19 +57,19 @@ TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
 }
 
 // Before Open, a connect says so and sends nothing. The start line from level 2 and the trace go to the
-// console only; an unsupported type says so, writes nothing and leaves the counter, since the gateway
+// console only; a type not known (no value) says so, writes nothing and leaves the counter, since the gateway
 // would drop a next request whose sequence skipped a number.
 TEST(ClientTest, LinesOfRefusedAndTracedSteps)
 {
     const std::tuple<int, int, const char*> cases[] = {
         {3, 6, "Ostrel starts..\nOstrel is not initialized\nSendGA ch=5 seq=1 value=200\n"},
-        {0, 5, "Ostrel is not initialized\nEIS-Type not supported\n"}};
+        {0, 0, "Ostrel is not initialized\nEIS-Type not supported\n"}};
     for (const auto& [level, eisType, console] : cases) {
         testing::internal::CaptureStdout();
         CKnxClient client;
         client.SetDebugLevel(level);
         client.Connect();
-        client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_nValue = 200;
+        client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_value = eisType ? EisData{2, {0, 200}} : EisData{};
         client.SendTunnellingRequest(client.m_dataEndpoint);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
         EXPECT_EQ(client.m_strLog.str() + std::to_string(client.m_nControlPort + client.m_nSendSequence),

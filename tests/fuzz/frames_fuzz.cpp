@@ -1,5 +1,6 @@
 // libFuzzer target for received datagrams: each input as one, classified, created and reported from a
-// buffer of its size; then as several through a real endpoint into the window-mode handlers.
+// buffer of its size; then as several through a real endpoint into the window-mode handlers; and as a
+// group value of each length, read as an EIS type and written back.
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,10 +8,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "core/KnxClient.h"
+#include "knx/EisTypes.h"
 #include "knxnetip/RecvFrame.h"
 
 namespace {
@@ -110,6 +113,21 @@ void FuzzWindowMode(const uint8_t* data, size_t size)
     if (reports != expectedReports) Fail("telegrams reported wrongly");
 }
 
+// The first byte picks the type. Whatever the read shows, send takes, and writes a value that reads the same.
+void FuzzEisValue(const uint8_t* data, size_t size)
+{
+    if (size < 1) return;
+    const int type = data[0] % kEisTypeCount + 1;
+    EisData value, written;
+    value.length = static_cast<int>(std::min<size_t>(size - 1, kLargestEisData));
+    std::memcpy(value.bytes, data + 1, static_cast<size_t>(value.length));
+    for (CString text, again; value.length >= 1; --value.length) {
+        if (!DecodeEisValue(type, value, text)) continue;
+        if (!EncodeEisValue(type, text, written) || !DecodeEisValue(type, written, again) || again != text)
+            Fail("a value read is not written back as itself");
+    }
+}
+
 }  // namespace
 
 // Reports go to standard output; keep the fuzzer's console readable.
@@ -119,5 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzOneDatagram(data, size);
     FuzzWindowMode(data, size);
+    FuzzEisValue(data, size);
     return 0;
 }

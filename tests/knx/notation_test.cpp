@@ -2,17 +2,6 @@
 
 #include "knx/Notation.h"
 
-TEST(ParseEisTypeTest, Table)
-{
-    std::pair<const char*, int> cases[] = {{"EIS1", 1}, {"eis9", 9}, {"EIS15", 15}, {"EIS16", 0}, {"EIS", 0},
-        {"EIS01", 0}, {"EIS 1", 0}, {"EIS0", 0}, {"EIS1 ", 0}, {" EIS1", 0}, {"", 0}, {"DPT1", 0}};
-    for (const auto& c : cases) {
-        CString name(c.first);
-        EXPECT_EQ(ParseEisType(name), c.second) << '"' << c.first << '"';
-        EXPECT_EQ(name, c.first) << "the caller's text is left as it was";
-    }
-}
-
 // Both texts are held at once, as a report line does: each function keeps a buffer of its own.
 TEST(AddressTextTest, GroupAndIndividualForms)
 {

@@ -29,15 +29,19 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
     }
 }
 
-// Out-of-range values keep their low six bits and stay a write; only the sequence's low byte is sent.
-TEST(OutgoingFrames, TunnellingRequestByEisType)
+// The total length, the sequence byte and the cEMI from its data length on. Bits above the six beside the
+// APCI never reach it, so the write stays a write; only the sequence's low byte is sent; the longest value
+// fills the buffer; a length that is no value builds nothing.
+TEST(OutgoingFrames, TunnellingRequestByValue)
 {
-    std::tuple<int, int, int, const char*> cases[] = {{1, 0, 0x107, "07 01 00 80"}, {1, -1, 0, "00 01 00 BF"},
-        {6, 257, 0, "00 02 00 80 01"}, {0, 1, 0, ""}, {5, 1, 0, ""}, {15, 1, 0, ""}};
-    for (const auto& [eisType, value, sequence, expected] : cases) {
+    const std::tuple<EisData, int, const char*> cases[] = {{{1, {0}}, 0x107, "15 07 01 00 80"},
+        {{1, {0xFF}}, 0, "15 00 01 00 BF"}, {{2, {0xFF, 0xC8}}, 0, "16 00 02 00 80 C8"},
+        {{15, {0, 'H', 'i'}}, 0, "23 00 0F 00 80 48 69 00 00 00 00 00 00 00 00 00 00 00 00"}, {{0, {}}, 0, ""},
+        {{16, {}}, 0, ""}};
+    for (const auto& [value, sequence, expected] : cases) {
         BYTE f[kLargestOutgoingFrame];
-        const int length = BuildTunnellingRequest(f, 5, sequence, 0x0A03, eisType, value);
-        EXPECT_EQ(length ? HexOf({f[8]}) + " " + HexOf(Bytes(f + 18, f + length)) : "", expected)
-            << "EIS" << eisType << " value " << value << " sequence " << sequence;
+        const int length = BuildTunnellingRequest(f, 5, sequence, 0x0A03, value);
+        EXPECT_EQ(length ? HexOf({f[5], f[8]}) + " " + HexOf(Bytes(f + 18, f + length)) : "", expected)
+            << "length " << value.length << " sequence " << sequence;
     }
 }
