@@ -1,6 +1,8 @@
 // The settings as read from Kelvane.ini, and the dispatcher's steps before a command runs.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <fstream>
 
 #include "app/Dispatch.h"
@@ -68,7 +70,9 @@ TEST(DispatchTest, SettingsResetBeforeReading)
 {
     TempFolder folder;
     ASSERT_EQ(ReadInFolder(folder, "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n"), 1);  // own address "a"
-    EXPECT_FALSE(PrepareCommand() || g_nDebugLevel != 0) << "the earlier address and level are gone";
+    std::ostringstream out;
+    EXPECT_EQ(PrepareCommand(out), Prepared::kNoLocalAddress) << "the earlier address is gone";
+    EXPECT_EQ(g_nDebugLevel, 0) << "the earlier level is gone";
 }
 
 // Only the whole word names a command (the program tests see the case ignored and send's operands).
