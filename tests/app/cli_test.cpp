@@ -1,10 +1,12 @@
 // The programs as a user runs them, against scripted gateways on loopback: output, exit code, frames sent.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <future>
 #include <regex>
 
 #include "tests/support/RunProgram.h"
+#include "platform/winbase.h"
 #include "tests/support/ScriptedGateway.h"
 
 static std::string Config(const std::string& gateway, const std::string& more = "")
@@ -173,3 +175,28 @@ TEST(CliTest, OneLinePerOutcome)
     EXPECT_EQ(HexOf(got[1].bytes) + PortBytes(got[1]), HexOf(got[4].bytes) + PortBytes(got[4])) << "the same write";
     EXPECT_EQ(ServiceType(got[5].bytes), 0x0209);
 }
+
+#ifndef _WIN32
+// Ctrl-C and SIGTERM end the read and the monitor on one path: the tunnel is disconnected before they exit.
+TEST(SignalCliTest, ReadAndMonitorDisconnectBeforeTheyEnd)
+{
+    if (std::getenv("KELVANE_WINE")) GTEST_SKIP() << "signals reach Wine's loader, not the program";
+    const std::tuple<const char*, std::vector<std::string>, int, int> cases[] = {
+        {"kelvane-read", {"1/2/3", "60"}, SIGINT, 1}, {"kelvane-read", {"1/2/3", "60"}, SIGTERM, 1},
+        {"kelvane-monitor", {}, SIGINT, 0}, {"kelvane-monitor", {}, SIGTERM, 0}};
+    int n = 67;
+    for (const auto& [name, args, signal, exitCode] : cases) {
+        const std::string address = "127.0.0." + std::to_string(n++);
+        SCOPED_TRACE(address + " " + name + " " + std::to_string(signal));
+        ScriptedGateway gateway(address, 3671, ScriptedGateway::Polite(3));
+        const RunResult r = RunProgram(Config(address), args, name, [&](int pid) {
+            // Open (and for the read, its request out) before the signal.
+            gateway.WaitFor(std::string(name) == "kelvane-read" ? 2 : 1, 3000), Sleep(100);
+            kill(pid, signal);
+        });
+        EXPECT_EQ(r.exitCode, exitCode) << r.out << r.err;
+        ASSERT_FALSE(gateway.Received().empty());
+        EXPECT_EQ(ServiceType(gateway.Received().back().bytes), 0x0209) << "the disconnect came last";
+    }
+}
+#endif
