@@ -7,6 +7,7 @@
 
 #include "app/Dispatch.h"
 #include "app/Settings.h"
+#include "platform/wsock.h"
 #include "tests/support/TempFolder.h"
 
 static int ReadInFolder(TempFolder& folder, const char* file)
@@ -73,6 +74,16 @@ TEST(DispatchTest, SettingsResetBeforeReading)
     std::ostringstream out;
     EXPECT_EQ(PrepareCommand(out), Prepared::kNoLocalAddress) << "the earlier address is gone";
     EXPECT_EQ(g_nDebugLevel, 0) << "the earlier level is gone";
+#ifndef _WIN32  // Windows' own WSAStartup cannot be made to fail
+    // The checks write to the stream given (the read's is standard error), the socket failure's line too.
+    std::ofstream("Kelvane.ini", std::ios::binary) << "[CONFIG]\nMY-OWN-IP-ADDRESS=a\nGATEWAY-IP-ADDRESS=b\n";
+    out.str(""), g_wsockFaults.bFailStartup = TRUE;
+    testing::internal::CaptureStdout(), testing::internal::CaptureStderr();
+    EXPECT_EQ(PrepareCommand(out), Prepared::kNoSockets);
+    g_wsockFaults.bFailStartup = FALSE;
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + out.str(), "Error: AfxSocketInit failed\n");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Windows-Sockets"), std::string::npos);
+#endif
 }
 
 // Only the whole word names a command (the program tests see the case ignored and send's operands).
