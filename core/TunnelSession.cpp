@@ -305,7 +305,7 @@ void CTunnelSession::OnTunnelFrame(int serviceType, CRecvFrame& frame)
 }
 
 // A request on another channel is not ours: neither reported nor answered.
-// By the sequence rule the expected one is reported, then acknowledged; a
+// By the sequence rule the expected one is acknowledged and reported; a
 // repeat of the one before comes because our acknowledgement was lost: it is
 // acknowledged again, and since a gateway drops a tunnel whose request goes
 // twice unacknowledged, the connection is checked at once. Any other number
@@ -317,9 +317,10 @@ void CTunnelSession::OnTunnelRequest(CRecvFrame& frame)
     if (frame.m_nLength < static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return;
     switch (m_pClient->JudgeSequence(TunnelByte(frame, kOffSequence))) {
     case CKnxClient::Sequence::Taken: {
+        // Acknowledged first: the host may end the session on what it hears.
+        m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
         CTunnelRequest* telegram = dynamic_cast<CTunnelRequest*>(&frame);
         if (telegram != nullptr && telegram->Decode()) m_listener.OnTelegram(*telegram);
-        m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
         return;
     }
     case CKnxClient::Sequence::Repeat:
