@@ -81,7 +81,6 @@ void CBusMonitor::Stop()
 
 void CBusMonitor::OnOpened(int channel)
 {
-    m_bAnswered = true;
     m_nRetrySeconds = 1;
     if (m_bReconnect) Say("reconnected: channel %d", channel);
 }
@@ -89,10 +88,7 @@ void CBusMonitor::OnOpened(int channel)
 void CBusMonitor::OnRefused(int status)
 {
     CString reason = "no answer";
-    if (status != CKnxClient::kNoAnswer) {
-        m_bAnswered = true;
-        reason.Format("refused with status %d", status);
-    }
+    if (status != CKnxClient::kNoAnswer) reason.Format("refused with status %d", status);
     Say("%s failed: %s; next try in %d s", m_bReconnect ? "reconnect" : "connect", static_cast<const char*>(reason),
         m_nRetrySeconds);
     WaitToRetry();
@@ -108,7 +104,7 @@ void CBusMonitor::OnLost(const CString& reason)
 void CBusMonitor::OnClosed()
 {
     for (UINT_PTR timer : {kRunTimer, kRetryTimer}) KillTimer(m_window.m_hWnd, timer);
-    if (!m_bAnswered) {
+    if (!m_pSession->GatewayAnswered()) {
         std::fputs("no gateway answered\n", m_err);
         std::fflush(m_err);
     }

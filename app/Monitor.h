@@ -60,7 +60,6 @@ private:
     FILE* m_err;
     CTunnelSession* m_pSession = nullptr;
     bool m_bReconnect = false;        // an attempt after the first
-    bool m_bAnswered = false;         // a gateway answered a connect
     bool m_bOver = false;
     int m_nRetrySeconds = 1;          // wait before the next attempt
     std::uint64_t m_nDeadlineMs = 0;  // end of the run on the clock; 0: none

@@ -265,6 +265,7 @@ void CTunnelSession::OnConnectResponse(CRecvFrame& frame)
         return;
     }
     Disarm(kConnectTimer);
+    m_bAnswered = true;
     if (!m_bQuiet) frame.Report();
     if (status != kNoError) {
         if (m_bStopPending) {

@@ -63,6 +63,8 @@ public:
     void Stop();
     bool IsOpen() const { return m_state == State::Open; }
     bool IsClosed() const { return m_state == State::Closed; }
+    // True once a connect of this session was answered, granted or refused.
+    bool GatewayAnswered() const { return m_bAnswered; }
     // Set once the session is closed (and when it is destroyed); any thread may wait for it.
     HANDLE ClosedEvent() const { return m_hClosed; }
 
@@ -99,6 +101,7 @@ private:
     bool m_bStopPending = false;  // Stop came while connecting
     bool m_bChecking = false;     // a connection check waits for its answer
     bool m_bRequestPending = false;
+    bool m_bAnswered = false;
     int m_nConnectSent = 0, m_nStateSent = 0, m_nRequestSent = 0, m_nDisconnectSent = 0;
     int m_nRequestSequence = 0;
     BYTE m_request[32] = {};
