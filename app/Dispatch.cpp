@@ -25,24 +25,24 @@ void ResetSettings()
 
 }  // namespace
 
-bool PrepareCommand()
+Prepared PrepareCommand(std::ostream& out)
 {
     ResetSettings();
-    if (!ReadConfigFile()) return false;
+    if (!ReadConfigFile(out)) return Prepared::kNoFile;
     if (g_strMyOwnIpAddress.IsEmpty()) {
-        std::cout << "Error: Invalid 'My-Own-IP-Address'\n";
-        return false;
+        out << "Error: Invalid 'My-Own-IP-Address'\n";
+        return Prepared::kNoLocalAddress;
     }
     if (g_strGatewayIpAddress.IsEmpty()) {
-        std::cout << "Error: Invalid 'GateWay-IP-Address'\n";
-        return false;
+        out << "Error: Invalid 'GateWay-IP-Address'\n";
+        return Prepared::kNoGatewayAddress;
     }
     if (!AfxSocketInit(nullptr)) {
-        std::printf("Error: AfxSocketInit failed\n");
+        out << "Error: AfxSocketInit failed\n" << std::flush;
         AfxMessageBox(LoadStringResource(IDS_SOCKETS_INIT_FAILED), MB_OK, static_cast<UINT>(-1));
-        return false;
+        return Prepared::kNoSockets;
     }
-    return true;
+    return Prepared::kReady;
 }
 
 namespace {
@@ -75,23 +75,55 @@ CommandLine ParseCommandLine(int argc, char* argv[])
     return line;
 }
 
-void DispatchCommand(int argc, char* argv[])
+namespace {
+
+// The one line on standard error of a command that did not run.
+int Refused(int status, const char* line, const char* text = "")
 {
-    if (!PrepareCommand()) return;
+    std::cerr << line << text << (*text ? "'" : "") << '\n';
+    return status;
+}
+
+// Standard output keeps its lines as they are; the status and the line on
+// standard error tell a script what happened.
+int PrepareFailed(Prepared prepared)
+{
+    switch (prepared) {
+    case Prepared::kNoFile:
+        return Refused(KELVANE_USAGE, "settings: Kelvane.ini not found");
+    case Prepared::kNoLocalAddress:
+        return Refused(KELVANE_USAGE, "settings: MY-OWN-IP-ADDRESS missing");
+    case Prepared::kNoGatewayAddress:
+        return Refused(KELVANE_USAGE, "settings: GATEWAY-IP-ADDRESS missing");
+    case Prepared::kNoSockets:
+    case Prepared::kReady:
+        break;
+    }
+    return KELVANE_NO_FRAMEWORK;  // the message box said so on standard error
+}
+
+}  // namespace
+
+int DispatchCommand(int argc, char* argv[])
+{
+    const Prepared prepared = PrepareCommand(std::cout);
+    if (prepared != Prepared::kReady) return PrepareFailed(prepared);
     if (g_nDebugLevel > 0) PrintBanner();
     const CommandLine line = ParseCommandLine(argc, argv);
     switch (line.kind) {
     case CommandLine::kSearch:
         SearchCommand();
-        break;
+        return KELVANE_DONE;
     case CommandLine::kTooFewOperands:
         std::cout << "nicht gen\x81gend Parameter\n";
-        break;
+        return Refused(KELVANE_USAGE, "usage: too few operands for send");
     case CommandLine::kSend:
-        if (CheckSendOperands(line.groupAddressText, line.eisType, line.valueText))
-            SendCommand(line.groupAddress, line.eisType, line.value);
-        break;
+        if (!CheckSendOperands(line.groupAddressText, line.eisType, line.valueText))
+            return Refused(KELVANE_USAGE, "send refused: an operand or the gateway address is invalid");
+        std::cout << std::flush;
+        return SendCommand(line.groupAddress, line.eisType, line.value);
     case CommandLine::kNone:
         break;
     }
+    return Refused(KELVANE_USAGE, "usage: unknown command '", argv[1]);
 }

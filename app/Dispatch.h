@@ -1,20 +1,27 @@
 // Runs the command that the command line names.
 #pragma once
 
+#include <iostream>
+
 #include "knx/EisTypes.h"
 #include "platform/wintypes.h"
 
 // Resets and reads the settings, checks both addresses, initialises the
 // socket support, prints the banner from level 1 and runs "search" or
 // "send GA Type Value" (word in any case; the operands and the gateway
-// address are checked first, SendOperands.h). Every failure is one line on
-// the console. argv[1] must exist. Main thread.
-void DispatchCommand(int argc, char* argv[]);
+// address are checked first, SendOperands.h). Returns the exit status
+// (Commands.h); a failure writes its line on standard output as ever, and
+// one more on standard error that names what failed. argv[1] must exist.
+// Main thread.
+int DispatchCommand(int argc, char* argv[]);
+
+// What PrepareCommand found.
+enum class Prepared { kReady, kNoFile, kNoLocalAddress, kNoGatewayAddress, kNoSockets };
 
 // Resets and reads the settings, checks both addresses and initialises the
-// socket support; false, after the one line that says why, when no command
-// can run. Main thread.
-bool PrepareCommand();
+// socket support; kReady, or after the one line to out that says why, what
+// keeps a command from running. Main thread.
+Prepared PrepareCommand(std::ostream& out);
 
 // What a command line asks for: the command word (whole, in any case) and,
 // for send, its operands as typed and as parsed. Extra arguments are ignored.

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "core/KnxClient.h"
+#include "core/TunnelSession.h"
 #include "platform/afxwnd.h"
 #include "platform/wintypes.h"
 
@@ -20,11 +20,11 @@ enum : int {
     READ_FAILED = 2,     // usage, settings or operands wrong, or no tunnel to read through
 };
 
-// The reader's side of the message loop. It owns a window of its own, where
-// its timers and the client's output notices arrive; the client's reports are
+// The reader's side of the message loop, a host of a tunnel session. It owns
+// a window of its own, where its timer arrives; the client's reports are
 // dropped. The answer line goes to out, every other line to err.
 // Main thread only; timers read the clock of platform/clock.h.
-class CGroupReader : public CTelegramSink {
+class CGroupReader : public CTunnelListener {
 public:
     CGroupReader(FILE* out, FILE* err);
     ~CGroupReader();
@@ -33,38 +33,38 @@ public:
 
     // Makes the reader's window; false when it cannot.
     bool Create();
-    // Takes over the output and the telegrams of client (opened, its window
-    // made) and connects; once connected, reads groupAddress and waits
-    // seconds for the answer. With an EIS type (not 0) the answer is shown
-    // as its value alone; an answer that is none goes to err as a misfit.
-    // The client must outlive the run.
-    void Begin(CKnxClient& client, WORD groupAddress, int eisType, int seconds);
+    // Connects through session (its client attached); once connected, reads
+    // groupAddress and waits seconds for the answer. With an EIS type (not 0)
+    // the answer is shown as its value alone; an answer that is none goes to
+    // err as a misfit. The session must outlive the run.
+    void Begin(CTunnelSession& session, WORD groupAddress, int eisType, int seconds);
     // Handles one message taken from the thread's queue, its own or another
     // window's; false once the run is over (ExitCode then tells how).
     bool OnMessage(const MSG& msg);
     int ExitCode() const { return m_nExitCode; }
 
+    void OnOpened(int channel) override;
+    void OnRefused(int status) override;
+    void OnLost(const CString& reason) override;
+    void OnClosed() override { m_bOver = true; }
     void OnTelegram(const CTunnelRequest& telegram) override;
+    void OnOutput(const CString&) override {}
 
 private:
-    enum class Phase { Connecting, Reading, Stopping, Over };
-
-    void OnOwnMessage(const MSG& msg);
-    void Watch();
-    void Stop(int exitCode);
-    void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One line on err (none for a null format), then the session is stopped
+    // and the run ends with exitCode once it is closed.
+    void Finish(int exitCode, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
     CWnd m_window;
     FILE* m_out;
     FILE* m_err;
-    CKnxClient* m_pClient = nullptr;
-    Phase m_phase = Phase::Connecting;
+    CTunnelSession* m_pSession = nullptr;
     WORD m_wGroupAddress = 0;
     int m_nEisType = 0;  // 0: the answer's telegram line
     int m_nSeconds = kDefaultReadSeconds;
-    CString m_strAnswer;        // the answer's line; empty until it came
-    bool m_bAnswerFits = true;  // false: m_strAnswer says why it is no value of the type
-    int m_nExitCode = READ_FAILED;
+    bool m_bFinished = false;  // the outcome is known; the session is stopping
+    bool m_bOver = false;
+    int m_nExitCode = READ_NO_ANSWER;  // also when a signal ends the read
 };
 
 // The operands after GA, count of them: at most one EIS type name (a word
@@ -76,5 +76,6 @@ bool ParseReadOperands(int count, char* const operands[], int& eisType, int& sec
 // Reads the settings as the other programs do (their lines on standard
 // error), checks the group address text and the gateway, reads the group
 // value and waits up to seconds for the answer, shown as eisType's value
-// (0: as the telegram's line); returns the exit code. Main thread.
+// (0: as the telegram's line); returns the exit code.
+// Main thread; SIGINT and SIGTERM are taken over while it runs.
 int RunRead(const char* groupAddress, int eisType, int seconds);

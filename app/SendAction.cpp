@@ -1,4 +1,5 @@
 // The send action: one whole tunnelling connection to write one group value.
+#include <cstdio>
 #include <iostream>
 
 #include "app/Commands.h"
@@ -18,9 +19,30 @@ CString AddressLine(const char* pattern, const CString& addressText)
     return line;
 }
 
+// What became of the exchanges, as an exit status; a failure also as one
+// line on standard error.
+int Outcome(int connectStatus, WriteResult write)
+{
+    CString line;
+    int status = KELVANE_NOT_WRITTEN;
+    if (connectStatus == CKnxClient::kNoAnswer) {
+        line = "connect failed: no answer from the gateway";
+    } else if (connectStatus != 0) {
+        line.Format("connect failed: refused with status %d", connectStatus);
+    } else if (write == WriteResult::NotEncoded) {
+        line = "send failed: type not supported", status = KELVANE_USAGE;
+    } else if (write != WriteResult::Acknowledged) {
+        line = "write failed: no acknowledgement from the gateway";
+    } else {
+        return KELVANE_DONE;
+    }
+    std::cerr << static_cast<const char*>(line) << '\n';
+    return status;
+}
+
 }  // namespace
 
-void SendCommand(WORD groupAddress, int eisType, const EisData& value)
+int SendCommand(WORD groupAddress, int eisType, const EisData& value)
 {
     g_pCurrentClient = new CKnxClient;
     g_pCurrentClient->SetDebugLevel(g_nDebugLevel);
@@ -29,11 +51,12 @@ void SendCommand(WORD groupAddress, int eisType, const EisData& value)
     line = AddressLine("using Gateway address %d.%d.%d.%d\n", g_strGatewayIpAddress);
     if (g_nDebugLevel >= 1) std::cout << static_cast<const char*>(line);
     g_pCurrentClient->Open(g_strMyOwnIpAddress, g_strGatewayIpAddress);
-    g_pCurrentClient->Connect();
-    g_pCurrentClient->SendGroupValue(groupAddress, eisType, value);
+    const int connectStatus = g_pCurrentClient->Connect();
+    const WriteResult write = g_pCurrentClient->SendGroupValue(groupAddress, eisType, value);
     g_pCurrentClient->Disconnect();
     if (g_pCurrentClient != nullptr) {
         delete g_pCurrentClient;
         g_pCurrentClient = nullptr;
     }
+    return Outcome(connectStatus, write);
 }

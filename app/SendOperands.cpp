@@ -54,9 +54,9 @@ bool IsHexText(const char* text)
     return digits >= 1 && digits <= 4 && OnlyBlanksLeft(text);
 }
 
-bool Refuse(const char* what, const char* text)
+bool Refuse(const char* what, const char* text, std::ostream& out)
 {
-    std::cout << "Error: Invalid " << what << " '" << text << "'\n";
+    out << "Error: Invalid " << what << " '" << text << "'\n";
     return false;
 }
 
@@ -76,20 +76,20 @@ bool IsGatewayAddressText(const CString& text)
     return address != INADDR_NONE && address != INADDR_ANY;
 }
 
-bool CheckSendOperands(const char* groupAddress, int eisType, const char* value)
+bool CheckSendOperands(const char* groupAddress, int eisType, const char* value, std::ostream& out)
 {
-    if (!CheckGroupAddress(groupAddress)) return false;
-    if (!IsValueText(value, eisType)) return Refuse("value", value);
-    return CheckGatewayAddress();
+    if (!CheckGroupAddress(groupAddress, out)) return false;
+    if (!IsValueText(value, eisType)) return Refuse("value", value, out);
+    return CheckGatewayAddress(out);
 }
 
-bool CheckGroupAddress(const char* groupAddress)
+bool CheckGroupAddress(const char* groupAddress, std::ostream& out)
 {
-    return IsGroupAddressText(groupAddress) || Refuse("group address", groupAddress);
+    return IsGroupAddressText(groupAddress) || Refuse("group address", groupAddress, out);
 }
 
-bool CheckGatewayAddress()
+bool CheckGatewayAddress(std::ostream& out)
 {
     if (IsGatewayAddressText(g_strGatewayIpAddress)) return true;
-    return Refuse("gateway address", g_strGatewayIpAddress);
+    return Refuse("gateway address", g_strGatewayIpAddress, out);
 }

@@ -3,6 +3,8 @@
 // gateway would otherwise be cut or converted into another one.
 #pragma once
 
+#include <iostream>
+
 #include "platform/afxstring.h"
 
 // True for a three-level group address (main 0-31, middle 0-7, sub 0-255,
@@ -24,10 +26,11 @@ bool IsGatewayAddressText(const CString& text);
 // configured gateway. On the first failure writes one line naming the text
 // as typed, such as "Error: Invalid group address '1/2/300'", and returns
 // false. Main thread.
-bool CheckSendOperands(const char* groupAddress, int eisType, const char* value);
+// The lines go to out.
+bool CheckSendOperands(const char* groupAddress, int eisType, const char* value, std::ostream& out = std::cout);
 
 // The gateway check alone, with its line, for the bus monitor and the read.
-bool CheckGatewayAddress();
+bool CheckGatewayAddress(std::ostream& out = std::cout);
 
 // The group address check alone, with its line, for the read.
-bool CheckGroupAddress(const char* groupAddress);
+bool CheckGroupAddress(const char* groupAddress, std::ostream& out = std::cout);

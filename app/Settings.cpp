@@ -116,11 +116,11 @@ void ApplyEntry(CString key, const char* value)
 
 }  // namespace
 
-int ReadConfigFile()
+int ReadConfigFile(std::ostream& out)
 {
     FILE* file = OpenFirstConfigFile();
     if (!file) {
-        std::cout << "Error: File 'Kelvane.ini' not found\n";
+        out << "Error: File 'Kelvane.ini' not found\n";
         return 0;
     }
     bool inSection = false;

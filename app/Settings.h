@@ -1,6 +1,8 @@
 // The process-wide settings and the reader of the configuration file.
 #pragma once
 
+#include <iostream>
+
 #include "platform/afxstring.h"
 
 extern CString g_strMyOwnIpAddress;    // local interface, dotted text as in the file
@@ -13,6 +15,6 @@ extern int g_nDebugLevel;              // verbosity; above 0 shows the banner
 // /etc/kelvane/'s) and sets each setting that its [CONFIG] section names;
 // the others keep their values. Only a regular file counts, and only its
 // first 64 KiB are read. 1 when the file was read (also when empty); 0,
-// after writing "Error: File 'Kelvane.ini' not found" to cout, when none
+// after writing "Error: File 'Kelvane.ini' not found" to out, when none
 // can be opened. Main thread, before any command.
-int ReadConfigFile();
+int ReadConfigFile(std::ostream& out = std::cout);

@@ -14,10 +14,7 @@ int main(int argc, char* argv[], char* /*envp*/[])
         std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
         return 1;
     }
-    if (argc > 1) {
-        DispatchCommand(argc, argv);
-        return 0;
-    }
+    if (argc > 1) return DispatchCommand(argc, argv);
     CString usage(
         "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
         "  - send GA Type Value : sende GruppenAdresse");

@@ -49,6 +49,8 @@ while acked < count:
         sock.sendto(telegram(sent), data)
         sent += 1
     frame, _ = sock.recvfrom(100)
+    if frame[2:4] == b"\x02\x07":  # a connection check: the tunnel is there
+        sock.sendto(bytes([6, 16, 2, 8, 0, 8, 1, 0]), control)
     if frame[2:4] == b"\x04\x21":
         acked += 1
         if acked in (count // 10, count):

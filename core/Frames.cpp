@@ -42,15 +42,29 @@ void CKnxClient::SendDisconnectResponse(CUdpEndpoint& endpoint)
     endpoint.Write(frame, static_cast<DWORD>(BuildDisconnectResponse(frame, m_nChannelId)));
 }
 
+void CKnxClient::SendDisconnectFor(int channel)
+{
+    BYTE frame[kLargestOutgoingFrame];
+    int length = BuildControlRequest(frame, kDisconnectRequest, channel, m_dwLocalAddress, m_nControlPort);
+    m_controlEndpoint.Write(frame, static_cast<DWORD>(length));
+}
+
 void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
 {
     BYTE frame[kLargestOutgoingFrame];
-    const int length = BuildTunnellingRequest(frame, m_nChannelId, m_nSendSequence, m_wGroupAddress, m_value);
+    const int length = BuildGroupWrite(frame);
+    if (length > 0) endpoint.Write(frame, static_cast<DWORD>(length));
+}
+
+int CKnxClient::BuildGroupWrite(BYTE* frame)
+{
+    const int length =
+        BuildTunnellingRequest(frame, m_nChannelId, m_nSendSequence, m_wGroupAddress, m_value);
     if (length == 0) {
         // The sequence counter stays: the gateway expects the next request
         // to carry the next number and would drop one that skipped a count.
         std::cout << "EIS-Type not supported\n";
-        return;
+        return 0;
     }
     ++m_nSendSequence;
     if (m_nDebugLevel >= 2) {
@@ -59,16 +73,14 @@ void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
         trace.Format("SendGA ch=%d seq=%d value=%s\n", m_nChannelId, m_nSendSequence, value.c_str());
         std::cout << static_cast<const char*>(trace) << std::flush;
     }
-    endpoint.Write(frame, static_cast<DWORD>(length));
+    return length;
 }
 
-// Takes the next send sequence number, as a write does.
-void CKnxClient::SendGroupValueRead(CUdpEndpoint& endpoint, WORD groupAddress)
+int CKnxClient::BuildGroupRead(BYTE* frame, WORD groupAddress)
 {
-    BYTE frame[kLargestOutgoingFrame];
     const int length = BuildGroupValueRead(frame, m_nChannelId, m_nSendSequence, groupAddress);
     ++m_nSendSequence;
-    endpoint.Write(frame, static_cast<DWORD>(length));
+    return length;
 }
 
 void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)

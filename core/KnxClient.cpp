@@ -24,10 +24,10 @@ void CKnxClient::SetDebugLevel(int level)
 
 void CKnxClient::Output(CString text)
 {
-    m_strLog += text;
-    if (m_pOutputWnd != nullptr) {
-        PostMessageA(m_pOutputWnd->m_hWnd, m_nOutputMsg, 0, 0);
+    if (m_pListener != nullptr) {
+        m_pListener->OnOutput(text);
         return;
     }
+    m_strLog += text;
     std::cout << static_cast<const char*>(text);
 }

@@ -4,6 +4,8 @@
 // Every operation runs on the thread that created the client.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "knx/EisTypes.h"
@@ -20,31 +22,64 @@ enum : UINT {
     WM_KNX_TUNNEL_DATA = 2027,
 };
 
-// Takes the telegrams that the client would report, for a host that looks
-// for one of them instead (kelvane-read waits for an answer). Main thread.
-class CTelegramSink {
+// Takes the frames that arrive in window-message mode, and the client's
+// output, for the object that keeps the tunnel (the tunnel session).
+// Main thread.
+class CFrameListener {
 public:
-    // A new telegram on the tunnel, decoded; the client acknowledges it
-    // whatever the sink does with it.
-    virtual void OnTelegram(const CTunnelRequest& telegram) = 0;
+    virtual void OnControlFrame(int serviceType, CRecvFrame& frame) = 0;
+    virtual void OnTunnelFrame(int serviceType, CRecvFrame& frame) = 0;
+    virtual void OnOutput(const CString& text) = 0;
 
 protected:
-    ~CTelegramSink() = default;
+    ~CFrameListener() = default;
 };
+
+// What became of a group-value write.
+enum class WriteResult {
+    Acknowledged,    // the gateway's TUNNELLING_ACK came
+    Unacknowledged,  // sent and repeated; no acknowledgement came
+    NotEncoded,      // the type cannot be sent: nothing was sent
+    NoTunnel,        // no channel was granted: nothing was sent
+};
+
+// The intervals of every confirmed exchange (connect, write, connection
+// check, disconnect), console or window mode: each request waits a second
+// for its answer, long enough for a gateway 300 ms away, and is sent again
+// up to its count, so that a silent gateway is given up within 10 s.
+namespace exchange {
+constexpr DWORD kAnswerWaitMs = 1000;
+constexpr int kConnectAttempts = 5;
+constexpr int kWriteAttempts = 4;
+constexpr int kStateAttempts = 3;
+constexpr int kDisconnectAttempts = 3;
+}  // namespace exchange
 
 class CKnxClient : public CWnd, public CFrameOutput {
 public:
+    // Connect's result when no CONNECT_RESPONSE came.
+    static constexpr int kNoAnswer = -1;
+
     CKnxClient();
     virtual ~CKnxClient();
 
     void SetDebugLevel(int level);
+    // To the listener when one is set; otherwise to the log and standard output.
     void Output(CString text) override;
+    // Starts the control and data endpoints for the two addresses.
     void Open(CString localIpAddress, CString gatewayIpAddress);
-    void Connect();
-    void SendGroupValue(WORD groupAddress, int eisType, const EisData& value);
+    // Ends the endpoints' workers and starts them again, on new sockets and
+    // ports (an address that could not be bound before may be there now).
+    void Reopen();
+
+    // Console mode (no window): each a confirmed exchange with repeats.
+    // The CONNECT_RESPONSE's status (0: m_nChannelId is ours), or kNoAnswer;
+    // without a grant m_nChannelId is -1 and nothing more is sent.
+    int Connect();
+    WriteResult SendGroupValue(WORD groupAddress, int eisType, const EisData& value);
+    // Closes a granted channel (nothing without one), and every further
+    // grant that an unanswered repeat of the connect brings.
     void Disconnect();
-    void HandleResponse(int serviceType, CRecvFrame* frame);
-    void WaitForControlResponse();
     void Search();
 
     // Outgoing frames: each built whole and handed to one Write.
@@ -52,12 +87,34 @@ public:
     void SendConnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort, int dataPort);
     void SendConnectionStateRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
+    // A DISCONNECT_REQUEST for channel (one granted that we do not keep).
+    void SendDisconnectFor(int channel);
     void SendTunnellingRequest(CUdpEndpoint& endpoint);
-    // A group-value read of groupAddress on m_nChannelId.
-    void SendGroupValueRead(CUdpEndpoint& endpoint, WORD groupAddress);
+    // Builds the group-value write of m_wGroupAddress, m_nEisType and
+    // m_value on m_nChannelId into frame and takes the next sequence number;
+    // 0, with the line "EIS-Type not supported" and the counter kept, for a
+    // type that cannot be sent.
+    int BuildGroupWrite(BYTE* frame);
+    // A group-value read of groupAddress on m_nChannelId, built into frame;
+    // takes the next send sequence number, as a write does.
+    int BuildGroupRead(BYTE* frame, WORD groupAddress);
     void SendTunnellingAck(CUdpEndpoint& endpoint);
     // Answers the gateway's DISCONNECT_REQUEST for m_nChannelId: E_NO_ERROR.
     void SendDisconnectResponse(CUdpEndpoint& endpoint);
+
+    // The tunnelling rule for a received request's sequence number: the
+    // expected one is taken (and the next expected), the one before it is a
+    // repeat; both are to be acknowledged (m_nRecvSequence is set for the
+    // acknowledgement). Any other is dropped without acknowledgement.
+    enum class Sequence { Taken, Repeat, Other };
+    Sequence JudgeSequence(int sequence);
+    // A new channel: the next request expected is number 0, the next sent too.
+    void StartChannel(int channel);
+
+    // The one way to wait for the next frame: the first datagram on
+    // endpoint, waiting at most timeoutMs, that makes a frame (serviceType
+    // set); null when none came. Datagrams that make no frame are dropped.
+    std::unique_ptr<CRecvFrame> NextFrame(CUdpEndpoint& endpoint, DWORD timeoutMs, int& serviceType);
 
     // Incoming frames (knxnetip's, with the client as the frame's owner).
     // received is the number of valid bytes in buffer; bytes beyond it read
@@ -69,8 +126,9 @@ public:
     CUdpEndpoint m_searchEndpoint;
     CUdpEndpoint m_controlEndpoint;
     CUdpEndpoint m_dataEndpoint;
-    int m_nChannelId = 1;
-    int m_nRecvSequence = 0;
+    int m_nChannelId = -1;       // the channel granted to us; -1: none
+    int m_nRecvSequence = 0;     // of the last request acknowledged
+    int m_nExpectedSequence = 0; // of the next request to take
     int m_nSendSequence = 0;
     CString m_strLocalIpAddress;
     CString m_strGatewayIpAddress;
@@ -78,27 +136,17 @@ public:
     int m_nDebugLevel = 0;
     int m_nControlPort = 0;
     int m_nDataPort = 0;
-    UINT m_nTimerId = 0;
-    CWnd* m_pOutputWnd = nullptr;
-    UINT m_nOutputMsg = 0;
     CString m_strLog;
     WORD m_wGroupAddress = 0;
     int m_nEisType = 0;
     EisData m_value;  // encoded as m_nEisType
+    CFrameListener* m_pListener = nullptr;  // window mode: takes frames and output when set
+    // Console mode: each request's wait for its answer. After a connect that
+    // needed repeats, Disconnect waits up to twice this from the last request
+    // for the grants of the others (each is closed at once).
+    DWORD m_dwAnswerWaitMs = exchange::kAnswerWaitMs;
 
-    // What the client knows of the tunnel besides the channel id, for a host
-    // that keeps the tunnel open (window-message mode).
-    int m_nConnectStatus = -1;        // status of the CONNECT_RESPONSE; -1 from Connect until it comes
-    int m_nUnansweredHeartbeats = 0;  // CONNECTIONSTATE_REQUESTs sent since the last answer
-    int m_bRecvSequenceTaken = 0;     // 1 once m_nRecvSequence is that of a request on this channel
-    int m_bQuietConnect = 0;          // 1: a CONNECT_RESPONSE is handled but not reported
-    CString m_strTunnelLoss;          // why the tunnel is gone; empty until it is found gone
-    CTelegramSink* m_pTelegramSink = nullptr;  // takes the telegrams instead of their reports when set
-
-    // Window-message mode: the heartbeat timer and the endpoints' notifications.
-    enum : UINT { HEARTBEAT_TIMER_ID = 1, HEARTBEAT_INTERVAL_MS = 10000 };
-    static constexpr int HEARTBEATS_BEFORE_LOSS = 3;
-    void OnTimer(UINT timerId);
+    // Window-message mode: the endpoints' notifications.
     int OnCreate(LPCREATESTRUCT createStruct);
     void OnDestroy();
     LRESULT OnSearchData(WPARAM wParam, LPARAM lParam);
@@ -106,23 +154,23 @@ public:
     LRESULT OnTunnelData(WPARAM wParam, LPARAM lParam);
 
 private:
-    typedef void (CKnxClient::*FrameStep)(int serviceType, CRecvFrame* frame);
-    void PollForFrame(CUdpEndpoint& endpoint, FrameStep step);
-    // One Read (one datagram) of the endpoint; the frame it holds, or null.
-    std::unique_ptr<CRecvFrame> ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType);
-    // The search's wait on one interface: the first answer's frame, or null.
-    std::unique_ptr<CRecvFrame> WaitForAnswer();
+    typedef void (CFrameListener::*FrameStep)(int serviceType, CRecvFrame& frame);
+    // Writes frame up to attempts times, each followed by a wait of
+    // kAnswerWaitMs for a frame that isAnswer takes; that frame, or null.
+    // Frames it does not take go to Stray. *attemptsUsed: the requests sent.
+    std::unique_ptr<CRecvFrame> Exchange(CUdpEndpoint& endpoint, const BYTE* frame, int length, int attempts,
+                                         const std::function<bool(int, CRecvFrame&)>& isAnswer,
+                                         int* attemptsUsed = nullptr);
+    // What arrives beside the answer awaited: a grant we do not keep is
+    // closed, a request from the gateway acknowledged by the rule.
+    void Stray(int serviceType, CRecvFrame& frame);
     // Tells the search, control and data endpoint, in this order, to stop if running.
     void StopRunningEndpoints();
     void HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step);
-    void SearchFrameStep(int serviceType, CRecvFrame* frame);
-    void ControlFrameStep(int serviceType, CRecvFrame* frame);
-    void TunnelFrameStep(int serviceType, CRecvFrame* frame);
-    void ReportTelegram(CRecvFrame* frame);
-    void WatchTunnel(int serviceType, CRecvFrame* frame);
-    // The tunnel is gone: records why and drops the channel (-1), which
-    // stops the heartbeat and leaves requests on the old channel unanswered.
-    void TunnelLost(const CString& reason);
+
+    int m_nUnansweredConnects = 0;  // connect requests sent beyond the one answered
+    std::uint64_t m_nLastConnectMs = 0;  // when the last connect request went out
+    std::uint64_t m_nLastWriteMs = 0;    // when the last exchange's request went out
 
     DECLARE_MESSAGE_MAP()
 };

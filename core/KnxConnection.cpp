@@ -1,17 +1,20 @@
-// The connection operations of the client: open the endpoints, connect,
-// write a group value, disconnect, and the console poll for responses.
+// The connection operations of the client: open the endpoints, and the
+// console's confirmed exchanges (connect, write, disconnect), each request
+// repeated until its answer comes or its attempts are used up.
+#include <chrono>
 #include <memory>
 
 #include "core/KnxClient.h"
 #include "knxnetip/FrameLayout.h"
+#include "knxnetip/OutgoingFrames.h"
 #include "knxnetip/RecvFrame.h"
 #include "platform/wsock.h"
+
+using namespace knxnetip;
 
 namespace {
 
 const DWORD kGatewayPort = 3671;
-const int kPollPasses = 10;
-const DWORD kPollStepMs = 20;
 
 void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
 {
@@ -22,16 +25,15 @@ void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
     endpoint.WaitRunning();
 }
 
-// Takes at most one queued window message and dispatches it, as one pass of
-// a response poll does, so that a window-owning caller keeps its messages flowing.
-void PumpOneMessage()
+std::uint64_t NowMs()
 {
-    MSG msg;
-    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
+
+BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
+BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
 
 }  // namespace
 
@@ -42,88 +44,153 @@ void CKnxClient::Open(CString localIpAddress, CString gatewayIpAddress)
     m_dwLocalAddress = inet_addr(localIpAddress);
     StartEndpoint(this, m_controlEndpoint, WM_KNX_CONTROL_DATA);
     StartEndpoint(this, m_dataEndpoint, WM_KNX_TUNNEL_DATA);
+    m_nControlPort = m_controlEndpoint.m_nLocPort;
+    m_nDataPort = m_dataEndpoint.m_nLocPort;
     m_bInitialized = 1;
 }
 
-void CKnxClient::Connect()
+void CKnxClient::Reopen() { Open(m_strLocalIpAddress, m_strGatewayIpAddress); }
+
+void CKnxClient::StartChannel(int channel)
+{
+    m_nChannelId = channel;
+    m_nExpectedSequence = 0;
+    m_nRecvSequence = 0;
+    m_nSendSequence = 0;
+}
+
+CKnxClient::Sequence CKnxClient::JudgeSequence(int sequence)
+{
+    if (sequence == m_nExpectedSequence) {
+        m_nRecvSequence = sequence;
+        m_nExpectedSequence = (sequence + 1) & 0xFF;
+        return Sequence::Taken;
+    }
+    if (sequence == ((m_nExpectedSequence - 1) & 0xFF)) {
+        m_nRecvSequence = sequence;
+        return Sequence::Repeat;
+    }
+    return Sequence::Other;
+}
+
+int CKnxClient::Connect()
 {
     if (m_bInitialized == 0) {
         Output("Ostrel is not initialized\n");
-        return;
+        return kNoAnswer;
     }
-    m_nControlPort = m_controlEndpoint.m_nLocPort;
-    m_nDataPort = m_dataEndpoint.m_nLocPort;
-    m_nConnectStatus = -1;
-    SendConnectRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort, m_nDataPort);
-    if (m_pOutputWnd != nullptr) return;  // the window handler takes the answer
-    WaitForControlResponse();
+    m_nChannelId = -1;
+    BYTE frame[kLargestOutgoingFrame];
+    const int length = BuildConnectRequest(frame, m_dwLocalAddress, m_nControlPort, m_nDataPort);
+    int attempts = 0;
+    std::unique_ptr<CRecvFrame> answer = Exchange(
+        m_controlEndpoint, frame, length, exchange::kConnectAttempts,
+        [](int serviceType, CRecvFrame&) { return serviceType == kConnectResponse; }, &attempts);
+    // Each request but the one answered may still bring a grant of its own.
+    m_nUnansweredConnects = answer ? attempts - 1 : attempts;
+    m_nLastConnectMs = m_nLastWriteMs;
+    if (!answer) return kNoAnswer;
+    const int status = ControlStatus(*answer);
+    if (status == kNoError) StartChannel(ControlChannel(*answer));
+    return status;
 }
 
-// When no window is notified, nothing else reads the data endpoint, so the
-// send waits here, as a control poll does, for the gateway's first answer
-// (its TUNNELLING_ACK). The request and the later DISCONNECT_REQUEST leave
-// from two sockets; if the disconnect overtook the write, the gateway would
-// drop the tunnel and the write with it. What arrives is not reported.
-void CKnxClient::SendGroupValue(WORD groupAddress, int eisType, const EisData& value)
+// The write is built once: a repeat carries the same sequence number, which
+// the gateway acknowledges again and does not pass on twice. The request and
+// the later DISCONNECT_REQUEST leave from two sockets; waiting for the
+// acknowledgement also keeps the disconnect from overtaking the write.
+WriteResult CKnxClient::SendGroupValue(WORD groupAddress, int eisType, const EisData& value)
 {
     m_nEisType = eisType;
     m_wGroupAddress = groupAddress;
     m_value = value;
-    int sequenceBefore = m_nSendSequence;
-    SendTunnellingRequest(m_dataEndpoint);
-    bool frameWritten = m_nSendSequence != sequenceBefore;  // it advances only for a written frame
-    if (frameWritten && m_dataEndpoint.m_pOwnerWnd == nullptr) PollForFrame(m_dataEndpoint, nullptr);
+    if (m_nChannelId < 0) return WriteResult::NoTunnel;
+    BYTE frame[kLargestOutgoingFrame];
+    const int length = BuildGroupWrite(frame);
+    if (length == 0) return WriteResult::NotEncoded;
+    const int channel = m_nChannelId, sequence = frame[kOffSequence];
+    std::unique_ptr<CRecvFrame> ack =
+        Exchange(m_dataEndpoint, frame, length, exchange::kWriteAttempts, [&](int serviceType, CRecvFrame& f) {
+            return serviceType == kTunnellingAck && f.m_body[kOffChannelId - kHeaderSize] == channel &&
+                   f.m_body[kOffSequence - kHeaderSize] == sequence &&
+                   f.m_body[kOffConnStatus - kHeaderSize] == kNoError;
+        });
+    return ack ? WriteResult::Acknowledged : WriteResult::Unacknowledged;
 }
 
 void CKnxClient::Disconnect()
 {
-    SendDisconnectRequest(m_controlEndpoint, m_dwLocalAddress, m_nControlPort);
-    if (m_pOutputWnd != nullptr) return;
-    WaitForControlResponse();
-}
-
-void CKnxClient::WaitForControlResponse() { PollForFrame(m_controlEndpoint, &CKnxClient::HandleResponse); }
-
-// At most 10 passes of up to 20 ms: take one queued window message, then look
-// at the endpoint; the first frame read ends the poll and goes to handler
-// (when given). Bytes that make no frame are dropped and the poll goes on.
-// A pass ends its wait early when bytes arrive, so an answer is taken as it
-// comes rather than up to 20 ms later.
-void CKnxClient::PollForFrame(CUdpEndpoint& endpoint, FrameStep handler)
-{
-    for (int pass = 0; pass < kPollPasses; ++pass) {
-        PumpOneMessage();
-        if (endpoint.HasData() > 0) {
-            int serviceType = 0;
-            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(endpoint, serviceType);
-            if (frame) {
-                if (handler) (this->*handler)(serviceType, frame.get());
-                return;
-            }
-        }
-        endpoint.WaitForData(kPollStepMs);
+    if (m_nChannelId >= 0) {
+        BYTE frame[kLargestOutgoingFrame];
+        const int length =
+            BuildControlRequest(frame, kDisconnectRequest, m_nChannelId, m_dwLocalAddress, m_nControlPort);
+        const int channel = m_nChannelId;
+        Exchange(m_controlEndpoint, frame, length, exchange::kDisconnectAttempts,
+                 [&](int serviceType, CRecvFrame& f) {
+                     return serviceType == kDisconnectResponse && ControlChannel(f) == channel;
+                 });
+        m_nChannelId = -1;
+    }
+    // A grant for a request that was repeated may still be on its way.
+    while (m_nUnansweredConnects > 0) {
+        const std::uint64_t end = m_nLastConnectMs + 2 * m_dwAnswerWaitMs, now = NowMs();
+        if (now >= end) break;
+        int serviceType = 0;
+        std::unique_ptr<CRecvFrame> frame = NextFrame(m_controlEndpoint, static_cast<DWORD>(end - now), serviceType);
+        if (frame) Stray(serviceType, *frame);
     }
 }
 
-// One datagram: the frame it holds, or null when it holds none.
-std::unique_ptr<CRecvFrame> CKnxClient::ReadFirstFrame(CUdpEndpoint& endpoint, int& serviceType)
+std::unique_ptr<CRecvFrame> CKnxClient::Exchange(CUdpEndpoint& endpoint, const BYTE* frame, int length,
+                                                 int attempts,
+                                                 const std::function<bool(int, CRecvFrame&)>& isAnswer,
+                                                 int* attemptsUsed)
 {
-    BYTE buffer[knxnetip::kReceiveBufferSize];
-    int received = endpoint.Read(buffer, sizeof buffer);
-    serviceType = ClassifyFrame(buffer, received);
-    return std::unique_ptr<CRecvFrame>(CreateFrame(buffer, received, serviceType));
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (attemptsUsed) *attemptsUsed = attempt;
+        endpoint.Write(frame, static_cast<DWORD>(length));
+        m_nLastWriteMs = NowMs();
+        const std::uint64_t end = m_nLastWriteMs + m_dwAnswerWaitMs;
+        for (std::uint64_t now = NowMs(); now < end; now = NowMs()) {
+            int serviceType = 0;
+            std::unique_ptr<CRecvFrame> got = NextFrame(endpoint, static_cast<DWORD>(end - now), serviceType);
+            if (!got) continue;
+            if (isAnswer(serviceType, *got)) return got;
+            Stray(serviceType, *got);
+        }
+    }
+    return nullptr;
 }
 
-// A CONNECT_RESPONSE starts a new tunnel: nothing of the old one counts.
-void CKnxClient::HandleResponse(int serviceType, CRecvFrame* frame)
+void CKnxClient::Stray(int serviceType, CRecvFrame& frame)
 {
-    if (serviceType == knxnetip::kConnectResponse) {
-        m_nChannelId = frame->m_body[0];  // unsigned: 0 to 255
-        m_nConnectStatus = frame->m_body[1];
-        m_nUnansweredHeartbeats = 0;
-        m_bRecvSequenceTaken = 0;
-        m_strTunnelLoss.Empty();
-    } else if (serviceType == knxnetip::kDisconnectResponse) {
-        m_nChannelId = -1;
+    if (serviceType == kConnectResponse) {
+        if (m_nUnansweredConnects > 0) --m_nUnansweredConnects;
+        const int channel = ControlChannel(frame);
+        if (ControlStatus(frame) == kNoError && channel != m_nChannelId) SendDisconnectFor(channel);
+    } else if (serviceType == kTunnellingRequest && m_nChannelId >= 0 &&
+               frame.m_body[kOffChannelId - kHeaderSize] == m_nChannelId &&
+               frame.m_nLength >= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) {
+        if (JudgeSequence(frame.m_body[kOffSequence - kHeaderSize]) != Sequence::Other)
+            SendTunnellingAck(m_dataEndpoint);
+    }
+}
+
+std::unique_ptr<CRecvFrame> CKnxClient::NextFrame(CUdpEndpoint& endpoint, DWORD timeoutMs, int& serviceType)
+{
+    const std::uint64_t end = NowMs() + timeoutMs;
+    for (;;) {
+        if (endpoint.HasData() > 0) {
+            BYTE buffer[kReceiveBufferSize];
+            const int received = endpoint.Read(buffer, sizeof buffer);
+            serviceType = ClassifyFrame(buffer, received);
+            std::unique_ptr<CRecvFrame> frame(CreateFrame(buffer, received, serviceType));
+            if (frame) return frame;
+            continue;
+        }
+        const std::uint64_t now = NowMs();
+        if (now >= end) return nullptr;
+        endpoint.WaitForData(static_cast<DWORD>(end - now));
+        if (endpoint.HasData() == 0 && NowMs() >= end) return nullptr;
     }
 }

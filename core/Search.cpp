@@ -12,8 +12,8 @@ namespace {
 
 const char kDiscoveryAddress[] = "224.0.23.12";
 const DWORD kDiscoveryPort = 3671;
-const int kAnswerPasses = 10;
-const DWORD kAnswerStepMs = 100;
+// Up to about a second, ended by the first answer as it arrives.
+const DWORD kAnswerWaitMs = 1000;
 const DWORD kPauseMs = 100;
 
 void DiscardWaiting(CUdpEndpoint& endpoint)
@@ -53,26 +53,12 @@ void CKnxClient::Search()
         Output(line);
         SendSearchRequest(m_searchEndpoint, address.s_addr);
 
-        std::unique_ptr<CRecvFrame> frame = WaitForAnswer();
+        int serviceType = 0;
+        std::unique_ptr<CRecvFrame> frame = NextFrame(m_searchEndpoint, kAnswerWaitMs, serviceType);
         if (frame) frame->Report();
         if (m_searchEndpoint.m_bRunning == 1) m_searchEndpoint.Stop();
         Sleep(kPauseMs);
     }
-}
-
-// Up to about a second, ended by the first answer as it arrives. A datagram
-// that makes no frame is no answer: it is dropped and the wait goes on.
-std::unique_ptr<CRecvFrame> CKnxClient::WaitForAnswer()
-{
-    for (int pass = 0; pass < kAnswerPasses; ++pass) {
-        if (m_searchEndpoint.WaitForData(kAnswerStepMs) == 0) continue;
-        while (m_searchEndpoint.HasData() > 0) {
-            int serviceType = 0;
-            std::unique_ptr<CRecvFrame> frame = ReadFirstFrame(m_searchEndpoint, serviceType);
-            if (frame) return frame;
-        }
-    }
-    return nullptr;
 }
 
 void SearchCommand()

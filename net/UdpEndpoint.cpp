@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "net/SocketErrorText.h"
 #include "platform/afxapp.h"
@@ -68,6 +69,9 @@ CUdpEndpoint::CUdpEndpoint()
     // does not read would hold it there, deaf to the stop request.
     DWORD noWait = PIPE_NOWAIT;
     if (m_hRxPipeWrite) SetNamedPipeHandleState(m_hRxPipeWrite, &noWait, nullptr, nullptr);
+    // Nor the owner: Write checks for room, and a pipe smaller than asked for
+    // then refuses the record rather than holding the owner.
+    if (m_hTxPipeWrite) SetNamedPipeHandleState(m_hTxPipeWrite, &noWait, nullptr, nullptr);
 }
 
 CUdpEndpoint::~CUdpEndpoint()
@@ -178,15 +182,25 @@ int CUdpEndpoint::Read(BYTE* buffer, DWORD max)
     return static_cast<int>(taken);
 }
 
+// The record goes in with one write, and only when the pipe has room for all
+// of it: the owner is the pipe's only writer, so the room seen cannot shrink
+// before the write. A full pipe (a worker that is not running) drops the
+// datagram, as a full socket buffer would, instead of holding the owner.
 int CUdpEndpoint::Write(const BYTE* buffer, DWORD length)
 {
-    if (!m_hTxPipeWrite || length == 0) return 0;
+    if (!m_hTxPipeWrite || length == 0 || length > kLargestWrite) return 0;
+    DWORD waiting = 0;
+    if (!PeekNamedPipe(m_hTxPipeRead, nullptr, 0, nullptr, &waiting, nullptr)) return 0;
+    const DWORD recordSize = kRecordHeader + length;
+    if (waiting + recordSize > kPipeSize) return 0;
+    std::vector<BYTE> record(recordSize);
+    memcpy(record.data(), &length, sizeof length);
+    memcpy(record.data() + kRecordHeader, buffer, length);
     DWORD written = 0;
-    if (!WriteFile(m_hTxPipeWrite, &length, sizeof length, &written, nullptr) || written != sizeof length)
+    if (!WriteFile(m_hTxPipeWrite, record.data(), recordSize, &written, nullptr) || written != recordSize)
         return 0;
-    WriteFile(m_hTxPipeWrite, buffer, length, &written, nullptr);
     SetEvent(m_hWake);
-    return static_cast<int>(written);
+    return static_cast<int>(length);
 }
 
 DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint)
@@ -274,6 +288,9 @@ void CUdpEndpoint::RunLoop(SOCKET s)
         leave = m_bStop.load(std::memory_order_acquire) != 0;
         moreToSend = SendOne(s, sendBuffer);
     }
+    // What the owner wrote before the stop still leaves (the last
+    // acknowledgements before a disconnect); nothing is written meanwhile.
+    while (moreToSend) moreToSend = SendOne(s, sendBuffer);
 }
 
 void CUdpEndpoint::ReceiveOne(SOCKET s)

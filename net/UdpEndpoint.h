@@ -49,10 +49,11 @@ public:
     // buffer and drops the rest of it. Returns the count copied, 0 when none
     // waits. Never blocks.
     int Read(BYTE* buffer, DWORD max);
-    // Puts bytes into the send pipe; returns the count the pipe took. Each
-    // Write leaves as a datagram of its own (one longer than 1500 bytes as
-    // several of at most 1500): a receiver reads one frame per datagram, so
-    // two frames joined in one would lose the second.
+    // Puts bytes into the send pipe whole, or not at all; returns length, or
+    // 0 when the pipe had no room (the datagram is dropped) or length is 0 or
+    // above 32 KiB. Never blocks. Each Write leaves as a datagram of its own
+    // (one longer than 1500 bytes as several of at most 1500): a receiver
+    // reads one frame per datagram, so two frames joined in one would lose the second.
     int Write(const BYTE* buffer, DWORD length);
 
     static DWORD WorkerThread(LPVOID endpoint);
@@ -75,6 +76,7 @@ public:
 private:
     static const int kReceiveLimit = 4096;  // largest datagram passed on
     static const int kRecordHeader = sizeof(DWORD);
+    static const DWORD kLargestWrite = 32 * 1024;
 
     // Worker side: a bound socket, or INVALID_SOCKET after reporting why
     // not; then the loop that serves it.

@@ -216,8 +216,9 @@ int win::recvfrom(SOCKET s, char* buffer, int length, int flags, sockaddr* from,
 
 int win::bind(SOCKET s, const sockaddr* address, socklen_t length)
 {
-    if (address && address->sa_family == AF_INET &&
-        reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr == INADDR_NONE) {
+    const bool missing = g_wsockFaults.nMissingAddressBinds.load() > 0 && g_wsockFaults.nMissingAddressBinds-- > 0;
+    if (missing || (address && address->sa_family == AF_INET &&
+                    reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr == INADDR_NONE)) {
         errno = EADDRNOTAVAIL;
         return SOCKET_ERROR;
     }

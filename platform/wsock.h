@@ -21,6 +21,8 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, socklen_
 }  // namespace win
 #else
 #include <arpa/inet.h>  // with the socket calls and addresses
+
+#include <atomic>
 #include <unistd.h>     // gethostname
 
 typedef int SOCKET;
@@ -67,9 +69,12 @@ struct hostent {
 hostent* gethostbyname(const char* name);
 }  // namespace win
 
-// Fault seam for tests: while set, WSAStartup refuses with WSASYSNOTREADY.
+// Fault seam for tests: while bFailStartup is set, WSAStartup refuses with WSASYSNOTREADY; while
+// nMissingAddressBinds is above 0, each bind counts it down and fails as for an address the host
+// lacks (WSAEADDRNOTAVAIL).
 struct WsockFaults {
     BOOL bFailStartup = FALSE;
+    std::atomic<int> nMissingAddressBinds{0};
 };
 extern WsockFaults g_wsockFaults;
 #endif

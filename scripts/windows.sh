@@ -46,6 +46,8 @@ answers_from_elsewhere=(
   ClientSendTest.JunkAndStrangersBeforeTheResponseAreSkipped
   WindowModeTest.TunnelFramesAreReportedAndRequestsAcknowledged
   WindowModeTest.TunnelLossIsNoticed
+  WindowModeTest.EveryGrantIsClosedAndNothingGoesOnARefusedOne
+  ClientSendTest.ExchangesAreRepeatedUntilAnswered
 )
 # Under Wine /proc is the Linux process's, where Wine opens and closes
 # descriptors of its own.

@@ -1,9 +1,12 @@
 // The programs as a user runs them, against scripted gateways on loopback: output, exit code, frames sent.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <future>
 #include <regex>
 
 #include "tests/support/RunProgram.h"
+#include "platform/winbase.h"
 #include "tests/support/ScriptedGateway.h"
 
 static std::string Config(const std::string& gateway, const std::string& more = "")
@@ -46,8 +49,10 @@ TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 // neither socket binds).
 TEST(SendCliTest, AddressLinesAndBindFailures)
 {
-    const auto out = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
-                                {"send", "1/2/3", "EIS1", "1"}).out;
+    const RunResult r = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
+                                   {"send", "1/2/3", "EIS1", "1"});
+    const std::string& out = r.out;
+    EXPECT_EQ(r.err + std::to_string(r.exitCode), "connect failed: no answer from the gateway\n3");
     EXPECT_NE(out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\nerror bind "
                        "WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"), std::string::npos) << out;
 }
@@ -63,7 +68,7 @@ TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         sockaddr_in data = Loopback(gateway.Received()[0].bytes[20] << 8 | gateway.Received()[0].bytes[21]);
         for (int i = 0; i < 80; ++i) gateway.SendTo(Bytes(1000, 0xFF), data);
-        gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 07 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
+        gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 00 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
     });
     RunResult r = RunProgram(Config("127.0.0.41"), {"2"}, "kelvane-monitor");
     flood.join();
@@ -72,12 +77,12 @@ TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
               "data          04 04 11 fa  \n\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
               "disconnected\nchannel      3 \n\n0");
     EXPECT_EQ(gateway.Received().size(), 3u) << "connect, acknowledgement, disconnect";
-    EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 07 00");
+    EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 00 00");
 }
 
-// Every outcome of a program but a send or a monitor's run: one line, on stdout with exit code 0 or on
-// stderr with another. The read's answer stands alone among other telegrams at level 2. Commands that stop
-// in the dispatcher or at a refused operand reach no gateway.
+// Every outcome of a program but a monitor's run with telegrams: standard output as ever, and a failure's one
+// line on standard error with its exit status. The read's answer stands alone among other telegrams at
+// level 2. Commands that stop in the dispatcher or at a refused operand reach no gateway.
 TEST(CliTest, OneLinePerOutcome)
 {
     ScriptedGateway untouched("127.0.0.37", 3671, ScriptedGateway::Polite(1));
@@ -94,6 +99,11 @@ TEST(CliTest, OneLinePerOutcome)
                              [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; });
     ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
     ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
+    ScriptedGateway unacknowledging("127.0.0.65", 3671, [](const Bytes& request) {
+        return ServiceType(request) == 0x0420 ? std::vector<Bytes>() : ScriptedGateway::Polite(3)(request);
+    });
+    ScriptedGateway distant("127.0.0.66", 3671, ScriptedGateway::Polite(3));
+    distant.SetDelay(300);
     const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
     const char* usage = "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
                         "  - send GA Type Value : sende GruppenAdresse\n";
@@ -104,39 +114,95 @@ TEST(CliTest, OneLinePerOutcome)
     const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
     const std::string noFile = "Error: File 'Kelvane.ini' not found\n",
                       badGateway = "Error: Invalid gateway address 'localhost'\n";
-    const std::tuple<const char*, std::string, std::vector<std::string>, std::string, int> cases[] = {
-        {send, "", {}, usage, 0}, {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, 0},
-        {send, "", {"search"}, noFile, 0}, {send, good, {"help"}, "", 0},
-        {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", 0},
-        {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", 0},
-        {send, good, {"SEND", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n", 0},
-        // The first check that fails speaks, in the order of the operands; the gateway comes last.
-        {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", 0},
-        {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", 0},
-        {send, bad, {"send", "1/2/3", "EIS5", "21,5"}, "Error: Invalid value '21,5'\n", 0},
-        {send, bad, {"send", "1/2/3", "EIS1", "1"}, badGateway, 0}, {monitor, bad, {}, badGateway, 0},
-        {monitor, good, {"abc"}, monitorUsage, 2}, {monitor, good, {"5", "6"}, monitorUsage, 2},
-        {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", 0},
-        // A type, before or after SECONDS: the value alone, or why the answer is none.
-        {read, Config("127.0.0.61"), {"1/2/3", "eis5"}, "21.5\n", 0},
-        {read, Config("127.0.0.61"), {"1/2/3", "3", "EIS9"}, "answer from 1/2/3 does not fit EIS9: 40 0c 33\n", 1},
-        {read, "", {"1/2/3", "EIS16"}, readUsage, 2}, {read, "", {"1/2/3", "EIS5", "eis6"}, readUsage, 2},
-        {read, "", {}, readUsage, 2}, {read, "", {"1/2/3", "61"}, readUsage, 2},
-        {read, "", {"1/2/3", "2", "3"}, readUsage, 2}, {read, "", {"1/2/3"}, noFile, 2},
-        {read, Config("x"), {"1/2/300"}, "Error: Invalid group address '1/2/300'\n", 2},
-        {read, bad, {"1/2/3"}, badGateway, 2},
-        {read, Config("127.0.0.62", trace), {"1/2/3"}, "connect failed: refused with status 36\n", 2},
-        {read, Config("127.0.0.63", trace), {"1/2/3"}, "connect failed: no answer from the gateway\n", 2},
-        {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "no answer from 1/2/3 within 1 s\n", 1},
+    const std::string settings = "settings: ", operand = "send refused: an operand or the gateway address is invalid\n";
+    const std::vector<std::string> write = {"send", "1/2/3", "EIS1", "1"};
+    struct Row {
+        const char* name;
+        std::string ini;
+        std::vector<std::string> args;
+        std::string out, err;
+        int exitCode;
     };
-    for (const auto& [name, ini, args, line, exitCode] : cases) {
-        RunResult r = RunProgram(ini, args, name);
-        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode),
-                  std::make_tuple(exitCode ? "" : line, exitCode ? line : "", exitCode))
-            << name << testing::PrintToString(args);
+    const Row rows[] = {
+        {send, "", {}, usage, "", 0}, {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, "", 0},
+        {send, "", {"search"}, noFile, settings + "Kelvane.ini not found\n", 2},
+        {send, good, {"help"}, "", "usage: unknown command 'help'\n", 2},
+        {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", settings + "MY-OWN-IP-ADDRESS missing\n", 2},
+        {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", settings + "GATEWAY-IP-ADDRESS missing\n", 2},
+        {send, good, {"SEND", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n", "usage: too few operands for send\n", 2},
+        // The first check that fails speaks, in the order of the operands; the gateway comes last.
+        {send, bad, {"send", "1/2/300", "EIS1", "64"}, "Error: Invalid group address '1/2/300'\n", operand, 2},
+        {send, bad, {"send", "1/2/3", "EIS1", "64"}, "Error: Invalid value '64'\n", operand, 2},
+        {send, bad, {"send", "1/2/3", "EIS5", "21,5"}, "Error: Invalid value '21,5'\n", operand, 2},
+        {send, bad, write, badGateway, operand, 2},
+        {send, Config("127.0.0.64"), {"send", "1/2/3", "EIS16", "1"}, "EIS-Type not supported\n", "send failed: type not supported\n", 2},
+        // The gateway refuses, is silent (nothing but the connect goes, repeated), never acknowledges the write
+        // (repeated with its sequence number, then the channel closed), or answers everything 300 ms late.
+        {send, Config("127.0.0.62"), write, "", "connect failed: refused with status 36\n", 3},
+        {send, Config("127.0.0.63"), write, "", "connect failed: no answer from the gateway\n", 3},
+        {send, Config("127.0.0.65"), write, "", "write failed: no acknowledgement from the gateway\n", 3},
+        {send, Config("127.0.0.66"), write, "", "", 0},
+        {monitor, bad, {}, badGateway, "", 0},
+        {monitor, good, {"abc"}, "", monitorUsage, 2}, {monitor, good, {"5", "6"}, "", monitorUsage, 2},
+        {monitor, Config("127.0.0.63"), {"6"}, "connect failed: no answer; next try in 1 s\n", "no gateway answered\n", 0},
+        {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", "", 0},
+        // A type, before or after SECONDS: the value alone, or why the answer is none.
+        {read, Config("127.0.0.61"), {"1/2/3", "eis5"}, "21.5\n", "", 0},
+        {read, Config("127.0.0.61"), {"1/2/3", "3", "EIS9"}, "", "answer from 1/2/3 does not fit EIS9: 40 0c 33\n", 1},
+        {read, "", {"1/2/3", "EIS16"}, "", readUsage, 2}, {read, "", {"1/2/3", "EIS5", "eis6"}, "", readUsage, 2},
+        {read, "", {}, "", readUsage, 2}, {read, "", {"1/2/3", "61"}, "", readUsage, 2},
+        {read, "", {"1/2/3", "2", "3"}, "", readUsage, 2}, {read, "", {"1/2/3"}, "", noFile, 2},
+        {read, Config("x"), {"1/2/300"}, "", "Error: Invalid group address '1/2/300'\n", 2},
+        {read, bad, {"1/2/3"}, "", badGateway, 2},
+        {read, Config("127.0.0.62", trace), {"1/2/3"}, "", "connect failed: refused with status 36\n", 2},
+        {read, Config("127.0.0.63", trace), {"1/2/3"}, "", "connect failed: no answer from the gateway\n", 2},
+        {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "", "no answer from 1/2/3 within 1 s\n", 1},
+    };
+    // The runs that wait for a slow or silent gateway run beside the others.
+    std::vector<std::future<RunResult>> runs;
+    for (const Row& row : rows) {
+        const bool slow = row.ini.find("127.0.0.6") != std::string::npos;
+        runs.push_back(std::async(slow ? std::launch::async : std::launch::deferred,
+                                  [&row] { return RunProgram(row.ini, row.args, row.name); }));
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const RunResult r = runs[i].get();
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(rows[i].out, rows[i].err, rows[i].exitCode))
+            << rows[i].name << testing::PrintToString(rows[i].args);
     }
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
     answering.WaitFor(21, 2000);  // the last datagrams may still be on their way
     EXPECT_EQ(answering.Received().size(), 21u) << "3 times connect, read, 4 acknowledgements, disconnect";
     EXPECT_EQ(answering.CountOf(0x0421), 12u);
+    EXPECT_EQ(refusing.Received().size(), 2u) << "a connect each from the send and the read";
+    EXPECT_EQ(silent.CountOf(0x0205), silent.Received().size()) << "nothing but connects";
+    std::vector<Datagram> got = unacknowledging.Received();
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(HexOf(got[1].bytes) + PortBytes(got[1]), HexOf(got[4].bytes) + PortBytes(got[4])) << "the same write";
+    EXPECT_EQ(ServiceType(got[5].bytes), 0x0209);
 }
+
+#ifndef _WIN32
+// Ctrl-C and SIGTERM end the read and the monitor on one path: the tunnel is disconnected before they exit.
+TEST(SignalCliTest, ReadAndMonitorDisconnectBeforeTheyEnd)
+{
+    if (std::getenv("KELVANE_WINE")) GTEST_SKIP() << "signals reach Wine's loader, not the program";
+    const std::tuple<const char*, std::vector<std::string>, int, int> cases[] = {
+        {"kelvane-read", {"1/2/3", "60"}, SIGINT, 1}, {"kelvane-read", {"1/2/3", "60"}, SIGTERM, 1},
+        {"kelvane-monitor", {}, SIGINT, 0}, {"kelvane-monitor", {}, SIGTERM, 0}};
+    int n = 67;
+    for (const auto& [name, args, signal, exitCode] : cases) {
+        const std::string address = "127.0.0." + std::to_string(n++);
+        SCOPED_TRACE(address + " " + name + " " + std::to_string(signal));
+        ScriptedGateway gateway(address, 3671, ScriptedGateway::Polite(3));
+        const RunResult r = RunProgram(Config(address), args, name, [&](int pid) {
+            // Open (and for the read, its request out) before the signal.
+            gateway.WaitFor(std::string(name) == "kelvane-read" ? 2 : 1, 3000), Sleep(100);
+            kill(pid, signal);
+        });
+        EXPECT_EQ(r.exitCode, exitCode) << r.out << r.err;
+        ASSERT_FALSE(gateway.Received().empty());
+        EXPECT_EQ(ServiceType(gateway.Received().back().bytes), 0x0209) << "the disconnect came last";
+    }
+}
+#endif

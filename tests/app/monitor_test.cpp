@@ -24,10 +24,14 @@ protected:
             return std::vector<Bytes>(status >= 0, answer);
         });
         m_client.Open("127.0.0.1", "127.0.0.72");
-        m_monitor.Begin(m_client, 4294968);
+        ASSERT_TRUE(m_session.Create());
+        m_session.Attach(m_client);
+        m_deadlineMs = g_testNowMs + 4294968000u;
+        m_monitor.Begin(m_session, 4294968);
     }
     void TearDown() override
     {
+        m_client.m_pListener = nullptr;
         m_client.DestroyWindow();
         std::fclose(m_file);
         std::free(m_text);
@@ -54,11 +58,13 @@ protected:
 
     std::atomic<int> m_connectStatus{0x24}, m_heartbeatStatus{0};
     bool m_ended = false;
+    std::uint64_t m_deadlineMs = 0;
     char* m_text = nullptr;
     size_t m_size = 0, m_seen = 0;
     FILE* m_file = open_memstream(&m_text, &m_size);
     CKnxClient m_client;
-    CBusMonitor m_monitor{m_file};
+    CBusMonitor m_monitor{m_file, m_file};
+    CTunnelSession m_session{m_monitor};
     std::unique_ptr<ScriptedGateway> m_gateway;
 };
 
@@ -69,8 +75,8 @@ TEST(MonitorSeconds, WholeNumbersFromOneToAYear)
     for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseMonitorSeconds(text), seconds) << text;
 }
 
-// One line per outcome; the waits double from 1 s to at most 30 s, none cut short, and restart at 1 s. The
-// run ends neither early nor never.
+// One line per outcome; the waits double from 1 s to at most 30 s, none cut short, and restart at 1 s; a lost
+// tunnel is connected again at once. The run ends neither early nor never, with the tunnel disconnected.
 TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
 {
     const std::string refused = "connect failed: refused with status 36; next try in ";
@@ -85,21 +91,50 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     }
     m_connectStatus = -1;
     MoveClock(30000);
-    MoveClock(10000);
+    for (int repeat = 0; repeat < 4; ++repeat) MoveClock(1000);
+    EXPECT_EQ(m_gateway->CountOf(0x0205), 12u) << "7 refused, 5 unanswered";
+    MoveClock(1000);
     EXPECT_EQ(Output(), "reconnect failed: no answer; next try in 30 s\n");
     m_connectStatus = 0;
     MoveClock(30000);
     EXPECT_EQ(Output(), "reconnected: channel 4\n");
-    m_gateway->SendTo(ParseHex("06 10 04 20 00 15 04 04 00 00 29 00 BC E0 11 05 0A 03 01 00 81"),
-                      Loopback(m_client.m_nDataPort));
+    const Bytes telegram = ParseHex("06 10 04 20 00 15 04 04 00 00 29 00 BC E0 11 05 0A 03 01 00 81");
+    m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));
     EXPECT_EQ(Output(), "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
-    m_heartbeatStatus = 0x21;  // E_CONNECTION_ID: the gateway restarted
-    MoveClock(4294968000 - 131000 - 500);  // the heartbeat, half a second before the end
-    EXPECT_EQ(Output(),
-              "connection lost: the gateway answered the heartbeat with status 33; reconnecting in 1 s\n");
-    EXPECT_FALSE(m_ended);
-    // Nothing is open while waiting: the run ends at once, with nothing to disconnect.
-    MoveClock(500);
+    // The gateway repeats it: our acknowledgement was lost, and it may have dropped the tunnel. The check goes
+    // at once (no time passes here), finds it gone (E_CONNECTION_ID), and the monitor connects again.
+    m_heartbeatStatus = 0x21;
+    m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));
+    EXPECT_EQ(Output(), "connection lost: the gateway answered the heartbeat with status 33; reconnecting\n"
+                        "reconnected: channel 4\n");
+    m_heartbeatStatus = 0;
+    MoveClock(m_deadlineMs - g_testNowMs - 500);  // heartbeats, answered, until half a second before the end
     EXPECT_EQ(Output(), "");
-    EXPECT_TRUE(m_ended && m_gateway->CountOf(0x0209) == 0 && m_client.m_strLog.IsEmpty());
+    EXPECT_FALSE(m_ended);
+    MoveClock(500);
+    EXPECT_EQ(Output(), "disconnected\nchannel      4 \n\n");
+    EXPECT_TRUE(m_ended && m_gateway->CountOf(0x0209) == 1);
 }
+
+#ifndef _WIN32  // the fault seam of the sockets' stand-in
+// The local address is missing for a reconnect (both binds fail): the attempt goes unanswered, and the next
+// one opens the endpoints afresh and connects.
+TEST_F(MonitorTest, ReconnectsOnceItsAddressIsThere)
+{
+    EXPECT_EQ(Output(), "\nconnection failed:\n\nconnect failed: refused with status 36; next try in 1 s\n");
+    m_connectStatus = 0;
+    MoveClock(1000);
+    EXPECT_EQ(Output(), "reconnected: channel 4\n");
+    testing::internal::CaptureStdout();  // the endpoints' bind lines
+    g_wsockFaults.nMissingAddressBinds = 2;
+    m_heartbeatStatus = 0x21;
+    MoveClock(10000);
+    EXPECT_EQ(Output(), "connection lost: the gateway answered the heartbeat with status 33; reconnecting\n");
+    m_heartbeatStatus = 0;
+    for (int repeat = 0; repeat < 5; ++repeat) MoveClock(1000);
+    EXPECT_EQ(Output(), "reconnect failed: no answer; next try in 1 s\n");
+    MoveClock(1000);
+    EXPECT_EQ(Output(), "reconnected: channel 4\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n");
+}
+#endif

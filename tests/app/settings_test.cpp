@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
+
 #include <fstream>
 #include <functional>
 
 #include "app/Dispatch.h"
 #include "app/Settings.h"
 #include "platform/wintypes.h"
+#include "platform/wsock.h"
 #include "tests/support/TempFolder.h"
 
 #ifndef _WIN32
@@ -169,7 +172,19 @@ TEST(DispatchTest, SettingsResetBeforeReading)
 {
     TempFolder folder;
     ASSERT_EQ(ReadInFolder(folder, "[CONFIG]\nGATEWAY-IP-ADDRESS=127.0.0.2\n"), 1);  // own address "a"
-    EXPECT_FALSE(PrepareCommand() || g_nDebugLevel != 0) << "the earlier address and level are gone";
+    std::ostringstream out;
+    EXPECT_EQ(PrepareCommand(out), Prepared::kNoLocalAddress) << "the earlier address is gone";
+    EXPECT_EQ(g_nDebugLevel, 0) << "the earlier level is gone";
+#ifndef _WIN32  // Windows' own WSAStartup cannot be made to fail
+    // The checks write to the stream given (the read's is standard error), the socket failure's line too.
+    std::ofstream("Kelvane.ini", std::ios::binary) << "[CONFIG]\nMY-OWN-IP-ADDRESS=a\nGATEWAY-IP-ADDRESS=b\n";
+    out.str(""), g_wsockFaults.bFailStartup = TRUE;
+    testing::internal::CaptureStdout(), testing::internal::CaptureStderr();
+    EXPECT_EQ(PrepareCommand(out), Prepared::kNoSockets);
+    g_wsockFaults.bFailStartup = FALSE;
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + out.str(), "Error: AfxSocketInit failed\n");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Windows-Sockets"), std::string::npos);
+#endif
 }
 
 // Only the whole word names a command (the program tests see the case ignored and send's operands).

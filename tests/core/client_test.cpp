@@ -3,47 +3,115 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "core/KnxClient.h"
 #include "tests/support/ScriptedGateway.h"
 
-// The send action's client operations against a gateway: the channel after the connect and at the end.
-static std::pair<int, int> RunSend(const char* gateway)
+// The send action's client operations against a gateway, each request's answer awaited 50 ms: what the
+// connect, the write and the channel at the end came to.
+struct SendOutcome {
+    int connect, channel;
+    WriteResult write;
+    int channelAtEnd;
+};
+static SendOutcome RunSend(const char* gateway, DWORD answerWaitMs = 50)
 {
     testing::internal::CaptureStdout();
     auto client = std::make_unique<CKnxClient>();
-    client->Open("127.0.0.1", gateway), client->Connect();
-    std::pair<int, int> channels(client->m_nChannelId, 0);
-    client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
-    channels.second = client->m_nChannelId;
+    client->m_dwAnswerWaitMs = answerWaitMs;
+    client->Open("127.0.0.1", gateway);
+    SendOutcome outcome{client->Connect(), client->m_nChannelId, WriteResult::NoTunnel, 0};
+    outcome.write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
+    outcome.channelAtEnd = client->m_nChannelId;
     client.reset(), testing::internal::GetCapturedStdout();
-    return channels;
+    return outcome;
 }
 
-// Ahead of the real answer, each read by a poll pass: a connect response from another host (to the
-// control port named in the request), a datagram that is no frame and one whose service makes none.
+// The services a gateway received, in order, each with the channel (control frames) or sequence number.
+static std::string Services(ScriptedGateway& gateway)
+{
+    std::string text;
+    for (const Datagram& d : gateway.Received())
+        text += HexOf({d.bytes[2], d.bytes[3]}) + (ServiceType(d.bytes) == 0x0205 ? "" : "/" + HexOf({d.bytes[ServiceType(d.bytes) == 0x0420 ? 8 : 6]})) + " ";
+    return text;
+}
+
+// Ahead of the real answer, each read by the one wait for the next frame: a connect response from another
+// host (to the control port named in the request), a datagram that is no frame and one whose service makes none.
 TEST(ClientSendTest, JunkAndStrangersBeforeTheResponseAreSkipped)
 {
     ScriptedGateway stranger("127.0.0.23", 3671, ScriptedGateway::Silent());
-    ScriptedGateway gateway("127.0.0.24", 3671, [&stranger](const Bytes& request) -> std::vector<Bytes> {
+    ScriptedGateway gateway("127.0.0.22", 3671, [&stranger](const Bytes& request) -> std::vector<Bytes> {
         if (ServiceType(request) != 0x0205) return ScriptedGateway::Polite(0x2A)(request);
         stranger.SendTo(ConnectResponse(0x63, 0), Loopback(request[12] << 8 | request[13]));
         const Bytes search = ParseHex("06 10 02 03 00 0E 08 01 7F 00 00 01 0E 57");  // makes no frame here
         return {ParseHex("47 45 54 20 2F"), {}, search, {}, ConnectResponse(0x2A, 0)};
     });
-    EXPECT_EQ(RunSend("127.0.0.24").first, 0x2A);
+    EXPECT_EQ(RunSend("127.0.0.22", 1000).channel, 0x2A);
 }
 
-// A whole send, with a gateway that answers and with one that does not (which still gets every step, on
-// channel one): every worker thread, socket, pipe and event is gone afterwards.
+// Each exchange is confirmed: a request without its answer goes again (the write with its sequence number),
+// a refused or unanswered connect is followed by nothing, and every channel granted is closed, also the
+// second one that a repeated connect brings.
+TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
+{
+    struct Row {
+        const char* name;
+        std::function<std::vector<Bytes>(int n, const Bytes& request)> script;  // n: of the request's kind
+        int connect, channel;
+        WriteResult write;
+        std::string services;
+    };
+    const auto polite = ScriptedGateway::Polite(0x2A);
+    const Row rows[] = {
+        {"polite", [&](int, const Bytes& r) { return polite(r); }, 0, 0x2A, WriteResult::Acknowledged,
+         "02 05 04 20/00 02 09/2A "},
+        {"refusing", [](int, const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; }, 0x24, -1,
+         WriteResult::NoTunnel, "02 05 "},
+        {"silent", [](int, const Bytes&) { return std::vector<Bytes>(); }, -1, -1, WriteResult::NoTunnel,
+         "02 05 02 05 02 05 02 05 02 05 "},
+        {"losing the first connect answer and two acknowledgements",
+         [&](int n, const Bytes& r) {
+             const int lost = ServiceType(r) == 0x0205 ? 1 : ServiceType(r) == 0x0420 ? 2 : 0;
+             return n < lost ? std::vector<Bytes>() : polite(r);
+         },
+         0, 0x2A, WriteResult::Acknowledged, "02 05 02 05 04 20/00 04 20/00 04 20/00 02 09/2A "},
+        {"never acknowledging", [&](int, const Bytes& r) { return ServiceType(r) == 0x0420 ? std::vector<Bytes>() : polite(r); },
+         0, 0x2A, WriteResult::Unacknowledged, "02 05 04 20/00 04 20/00 04 20/00 04 20/00 02 09/2A "},
+        {"granting each connect, 150 ms late (the wait is 100 ms)",
+         [&](int n, const Bytes& r) {
+             if (ServiceType(r) == 0x0205) return std::vector<Bytes>{ConnectResponse(Byte(0x30 + n), 0)};
+             return polite(r);
+         },
+         0, 0x30, WriteResult::Acknowledged, "02 05 02 05 04 20/00 02 09/30 02 09/31 "},
+    };
+    int address = 24;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::map<int, int> counts;
+        const std::string gatewayAddress = "127.0.0." + std::to_string(address++);
+        ScriptedGateway gateway(gatewayAddress, 3671, [&](const Bytes& request) {
+            return row.script(counts[ServiceType(request)]++, request);
+        });
+        const bool late = row.name[0] == 'g';
+        if (late) gateway.SetDelay(150, 0x0205);
+        const SendOutcome got = RunSend(gatewayAddress.c_str(), late ? 100 : 50);
+        EXPECT_EQ(std::make_tuple(got.connect, got.channel, got.write, got.channelAtEnd),
+                  std::make_tuple(row.connect, row.channel, row.write, -1));
+        gateway.WaitFor(std::count(row.services.begin(), row.services.end(), ' '), 300);
+        EXPECT_EQ(Services(gateway), row.services);
+    }
+}
+
+// A whole send, with a gateway that answers and with one that does not: every worker thread, socket, pipe
+// and event is gone afterwards.
 TEST(ClientSendTest, LeavesNoThreadOrDescriptorBehind)
 {
     ScriptedGateway polite("127.0.0.29", 3671, ScriptedGateway::Polite(4));
     ScriptedGateway silent("127.0.0.30", 3671, ScriptedGateway::Silent());
-    EXPECT_EQ(RunSend("127.0.0.30").second, 1);  // also lets runtime helpers (a sanitizer's thread) start
-    ASSERT_TRUE(silent.WaitFor(3, 2000) && !silent.WaitFor(4, 50));
-    const std::vector<Datagram> got = silent.Received();  // connect, write, disconnect
-    EXPECT_EQ(HexOf({got[0].bytes[3], got[1].bytes[3], got[1].bytes[7], got[2].bytes[3], got[2].bytes[6]}),
-              "05 20 01 09 01");
+    RunSend("127.0.0.30");  // also lets runtime helpers (a sanitizer's thread) start
     if (!std::filesystem::exists("/proc/self/fd")) GTEST_SKIP() << "counts threads and descriptors in /proc";
     const auto threadsAndDescriptors = [] {
         using Entries = std::filesystem::directory_iterator;

@@ -116,6 +116,20 @@ TEST_F(EndpointLoopback, BusyPeerDoesNotHoldUpSendingOrStop)
     flooding = false, flood.join();
 }
 
+// Writes with no worker to drain them: each returns at once, the pipe takes whole records while they fit
+// and drops the rest; a started worker then sends each record taken, whole.
+TEST_F(EndpointLoopback, FullSendPipeDropsInsteadOfBlocking)
+{
+    int taken = 0;
+    ReturnsInTime([&] {
+        for (int i = 0; i < 100; ++i) taken += m_endpoint->Write(Bytes(1000, BYTE(i)).data(), 1000) / 1000;
+    });
+    EXPECT_TRUE(taken > 30 && taken < 100) << taken;
+    Start();
+    ASSERT_TRUE(m_peer.WaitFor(size_t(taken), 3000) && !m_peer.WaitFor(size_t(taken) + 1, 200));
+    for (int i = 0; i < taken; ++i) EXPECT_EQ(m_peer.Received()[size_t(i)].bytes, Bytes(1000, BYTE(i))) << i;
+}
+
 // A full receive pipe holds up neither destruction nor restart; its records (over a pipe write) stay whole.
 TEST_F(EndpointLoopback, FullReceivePipeHoldsUpNothing)
 {

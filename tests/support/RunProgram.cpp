@@ -9,7 +9,8 @@
 
 #include "tests/support/TempFolder.h"
 
-RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name)
+RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name,
+                     const std::function<void(int pid)>& during)
 {
     TempFolder temp;
     const std::string& folder = temp.Path();
@@ -33,6 +34,7 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
             execv(argv[0], argv.data());
         _exit(127);
     }
+    if (pid > 0 && during) during(pid);
     int status = -1;
     for (int waited = 0; pid > 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
         if (waited >= 10000) kill(pid, SIGKILL);  // again until reaped: the pid stays ours

@@ -22,9 +22,9 @@ ScriptedGateway::ScriptedGateway(const std::string& address, int port, Script sc
     setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     // Receives wait in short steps, so that the destructor's request to leave is seen soon.
 #ifdef _WIN32
-    const DWORD step = 20;
+    const DWORD step = 5;
 #else
-    const timeval step = {0, 20 * 1000};
+    const timeval step = {0, 5 * 1000};
 #endif
     setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&step), sizeof step);
     sockaddr_in local = AddressOf(address, port);
@@ -52,16 +52,33 @@ void ScriptedGateway::Serve()
         socklen_t fromLength = sizeof d.from;
         const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()), 65536, 0,
                                                 reinterpret_cast<sockaddr*>(&d.from), &fromLength));
+        SendDue();
         if (n < 0) continue;  // mostly the end of a step
         d.bytes.resize(static_cast<size_t>(n));
         const std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
         std::unique_lock<std::mutex> lock(m_mutex);
         m_received.push_back(d);
         lock.unlock();
+        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_delayMs.load());
+        const bool delayed = m_delayMs > 0 && (m_delayedService == 0 || m_delayedService == ServiceType(d.bytes));
         for (const Bytes& answer : answers) {
-            if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            if (delayed && !answer.empty()) m_pending.push_back({due, answer, d.from});
+            else if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
             else SendTo(answer, d.from);
         }
+    }
+}
+
+void ScriptedGateway::SendDue()
+{
+    const auto now = std::chrono::steady_clock::now();
+    for (auto p = m_pending.begin(); p != m_pending.end();) {
+        if (p->due > now) {
+            ++p;
+            continue;
+        }
+        SendTo(p->bytes, p->to);
+        p = m_pending.erase(p);
     }
 }
 
@@ -89,8 +106,9 @@ ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
     return [channel](const Bytes& request) -> std::vector<Bytes> {
         const std::uint16_t type = ServiceType(request);
         if (type == 0x0205) return {ConnectResponse(channel, 0)};
-        if (type == 0x0420) return {TunnellingAck(channel, request.size() > 8 ? request[8] : 0)};
-        if (type == 0x0209) return {ControlFrame(0x020A, channel, 0)};
+        // Acknowledgements and disconnects answer the channel the request names.
+        if (type == 0x0420) return {TunnellingAck(request.size() > 8 ? request[7] : channel, request.size() > 8 ? request[8] : 0)};
+        if (type == 0x0209) return {ControlFrame(0x020A, request.size() > 6 ? request[6] : channel, 0)};
         return {};
     };
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -38,13 +39,26 @@ public:
     // Answers CONNECT, TUNNELLING and DISCONNECT requests as a well-behaved gateway does.
     static Script Polite(std::uint8_t channel);
     static Script Silent() { return nullptr; }
+    // From now on each answer to a request of service (0: any) leaves ms after the request came, while the
+    // gateway goes on receiving.
+    void SetDelay(int ms, std::uint16_t service = 0) { m_delayedService = service, m_delayMs = ms; }
 
 private:
     void Serve();
 
     SOCKET m_socket = INVALID_SOCKET;
     int m_port = 0;
+    void SendDue();
+
     std::atomic<bool> m_leave{false};
+    std::atomic<int> m_delayMs{0};
+    std::atomic<std::uint16_t> m_delayedService{0};
+    struct Pending {
+        std::chrono::steady_clock::time_point due;
+        Bytes bytes;
+        sockaddr_in to;
+    };
+    std::vector<Pending> m_pending;  // the serving thread's own
     Script m_script;
     std::mutex m_mutex;
     std::vector<Datagram> m_received;
