@@ -116,7 +116,9 @@ void FuzzWindowMode(const uint8_t* data, size_t size)
         if ((kind & 0x40) && d.size() > 7) d[7] = kChannel;  // most requests are for the client's channel
         if ((kind & 0x20) && d.size() > 8) d[8] = BYTE(expected);  // and many carry the number expected
         datagrams.push_back(d);
-        if (d.size() < 10 || service != 0x0420 || d[7] != kChannel) continue;
+        // A request too short for its cEMI makes no frame: neither acknowledged nor reported.
+        std::unique_ptr<CRecvFrame> frame(rig.client.CreateFrame(d.data(), int(d.size()), service));
+        if (!frame || d.size() < 10 || service != 0x0420 || d[7] != kChannel) continue;
         if (d[8] == expected) {
             expectedAcks.push_back(d[8]);
             expectedReports += d.size() > 10;  // a report needs bytes past the header
