@@ -91,9 +91,10 @@ write_config() {
   printf '[CONFIG]\nMY-OWN-IP-ADDRESS=%s\nGATEWAY-IP-ADDRESS=%s\nDEBUG-LEVEL=%s\n' "$@" >"$NETNS_TMP/run/Kelvane.ini"
 }
 
-# client PROGRAM ARGS...: $build/PROGRAM in namespace $cl with write_config's Kelvane.ini, bounded.
+# client PROGRAM ARGS...: $build/PROGRAM in namespace $cl with write_config's Kelvane.ini, bounded by
+# CLIENT_TIMEOUT seconds (30 unless set; timeout's status 124 when it runs out).
 client() {
-  (cd "$NETNS_TMP/run" && exec timeout 30 ip netns exec "$cl" "$build/$@")
+  (cd "$NETNS_TMP/run" && exec timeout "${CLIENT_TIMEOUT:-30}" ip netns exec "$cl" "$build/$@")
 }
 
 # gateway_pair TAG SUBNET [LEVEL]: namespaces $gw and $cl joined by a veth pair, the gateway at SUBNET.1
