@@ -66,13 +66,13 @@ check() {
 }
 
 # knxd_start NS IFACE: knxd as tunnelling and discovery server on IFACE inside NS (individual address
-# 0.0.1, four tunnel slots from 0.0.2), its local socket in KNXD_SOCK, and a group listener on it
-# writing to the file named in BUS.
+# 0.0.1, KNXD_SLOTS tunnel slots from 0.0.2, four unless set), its local socket in KNXD_SOCK, and a
+# group listener on it writing to the file named in BUS.
 knxd_start() {
   command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/install-deps.sh installs it)"; return 1; }
   KNXD_SOCK="$NETNS_TMP/knxd-$1.sock" BUS="$NETNS_TMP/bus-$1.log"
   rm -f "$KNXD_SOCK"  # left by a knxd stopped before
-  netns_spawn "$1" "$NETNS_TMP/knxd-$1.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
+  netns_spawn "$1" "$NETNS_TMP/knxd-$1.log" knxd -e 0.0.1 -E "0.0.2:${KNXD_SLOTS:-4}" -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
   wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd-$1.log"; return 1; }
   netns_spawn "$1" "$BUS" knxtool groupsocketlisten "local:$KNXD_SOCK"
   sleep 0.3
