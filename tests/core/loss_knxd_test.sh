@@ -17,7 +17,7 @@ dump=("$t/out" "$t/err" "$t/mon" "$BUS")
 knxd=${NETNS_PIDS[-2]}
 gone() { ! kill -0 "$1" 2>/dev/null; }
 on_bus() { grep -q "^Write from [0-9.]* to $1 *\$" "$BUS"; }
-# fresh_knxd: a new knxd with all four tunnel slots free, whatever the last case left open.
+# fresh_knxd: a new knxd with every tunnel slot free, whatever the last case left open.
 fresh_knxd() {
   kill "$knxd" && wait_until 5 gone "$knxd" && knxd_start "$gw" kvg0 && knxd=${NETNS_PIDS[-2]}
 }
@@ -30,7 +30,7 @@ monitor() {
 }
 # shown GA: the monitor has shown a telegram to GA.
 shown() { grep -q "^recv GA: L_DATA.ind  [0-9.]*  $1 " "$t/mon"; }
-# one_line_on_stderr: the failure line, standard output as silent as on success at level 0.
+# failed_truthfully STATUS: exit 3, one line on stderr, standard output as silent as at level 0 always.
 failed_truthfully() { test "$1 $(wc -c <"$t/out") $(wc -l <"$t/err")" = "3 0 1"; }
 
 monitor 30 || exit 1
