@@ -11,6 +11,8 @@ command -v ip >/dev/null || missing+=(iproute2)
 command -v python3 >/dev/null || missing+=(python3)
 command -v knxd >/dev/null || missing+=(knxd)
 command -v knxtool >/dev/null || missing+=(knxd-tools)
+# Datagram loss for the lossy-network tests: rules in a router namespace.
+command -v nft >/dev/null || missing+=(nftables)
 # The Debian package: CPack finds the binaries with file and their
 # dependencies with dpkg-shlibdeps; its check renders the pages with man.
 command -v file >/dev/null || missing+=(file)

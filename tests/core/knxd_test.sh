@@ -38,17 +38,7 @@ ROWS
 wait_until 10 count_at_least 15 '^Write from' "$BUS"
 check "a write of each type in a row reached the bus" test "$(bus)" = "$(printf '%s\n' "${want[@]}")"
 
-# knxd behind a router, as in a building-automation subnet of its own: the client's default route
-# leads to the router, the gateway's back through it.
-cl=kv-r$$-cl rt=kv-r$$-rt gw=kv-r$$-gw
-netns_add "$cl" "$rt" "$gw"
-netns_link "$cl" kvc0 10.77.1.2/24 "$rt" kvr0 10.77.1.1/24
-netns_link "$rt" kvr1 10.88.0.254/16 "$gw" kvg0 10.88.0.1/16
-ip netns exec "$rt" sysctl -qw net.ipv4.ip_forward=1
-ip -n "$cl" route add default via 10.77.1.1
-ip -n "$gw" route add default via 10.88.0.254
-knxd_start "$gw" kvg0 || exit 1
-write_config 10.77.1.2 10.88.0.1 0
+routed_gateway r$$ 10.77.1 10.88 || exit 1
 dump=("$NETNS_TMP/out" "$BUS")
 client kelvane send 1/2/7 EIS6 77 >"$NETNS_TMP/out" 2>&1
 wait_until 5 count_at_least 1 '^Write from' "$BUS"

@@ -66,13 +66,13 @@ check() {
 }
 
 # knxd_start NS IFACE: knxd as tunnelling and discovery server on IFACE inside NS (individual address
-# 0.0.1, four tunnel slots from 0.0.2), its local socket in KNXD_SOCK, and a group listener on it
-# writing to the file named in BUS.
+# 0.0.1, KNXD_SLOTS tunnel slots from 0.0.2, four unless set), its local socket in KNXD_SOCK, and a
+# group listener on it writing to the file named in BUS.
 knxd_start() {
   command -v knxd >/dev/null || { echo "FAIL: knxd is not installed (scripts/install-deps.sh installs it)"; return 1; }
   KNXD_SOCK="$NETNS_TMP/knxd-$1.sock" BUS="$NETNS_TMP/bus-$1.log"
   rm -f "$KNXD_SOCK"  # left by a knxd stopped before
-  netns_spawn "$1" "$NETNS_TMP/knxd-$1.log" knxd -e 0.0.1 -E 0.0.2:4 -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
+  netns_spawn "$1" "$NETNS_TMP/knxd-$1.log" knxd -e 0.0.1 -E "0.0.2:${KNXD_SLOTS:-4}" -D -T -S -I "$2" -u "$KNXD_SOCK" -b dummy:
   wait_until 10 test -S "$KNXD_SOCK" || { echo "FAIL: knxd did not start"; cat "$NETNS_TMP/knxd-$1.log"; return 1; }
   netns_spawn "$1" "$BUS" knxtool groupsocketlisten "local:$KNXD_SOCK"
   sleep 0.3
@@ -91,9 +91,10 @@ write_config() {
   printf '[CONFIG]\nMY-OWN-IP-ADDRESS=%s\nGATEWAY-IP-ADDRESS=%s\nDEBUG-LEVEL=%s\n' "$@" >"$NETNS_TMP/run/Kelvane.ini"
 }
 
-# client PROGRAM ARGS...: $build/PROGRAM in namespace $cl with write_config's Kelvane.ini, bounded.
+# client PROGRAM ARGS...: $build/PROGRAM in namespace $cl with write_config's Kelvane.ini, bounded by
+# CLIENT_TIMEOUT seconds (30 unless set; timeout's status 124 when it runs out).
 client() {
-  (cd "$NETNS_TMP/run" && exec timeout 30 ip netns exec "$cl" "$build/$@")
+  (cd "$NETNS_TMP/run" && exec timeout "${CLIENT_TIMEOUT:-30}" ip netns exec "$cl" "$build/$@")
 }
 
 # gateway_pair TAG SUBNET [LEVEL]: namespaces $gw and $cl joined by a veth pair, the gateway at SUBNET.1
@@ -108,4 +109,47 @@ gateway_pair() {
   ip -n "$gw" route add default via "$2.2"
   write_config "$2.2" "$2.1" "${3:-0}"
   knxd_start "$gw" kvg0
+}
+
+# routed_gateway TAG CLIENT_SUBNET GATEWAY_NET [LEVEL]: knxd behind a router, as in a building-automation
+# subnet of its own. Namespaces $cl, $rt and $gw: the client at CLIENT_SUBNET.2/24 (interface kvc0), its
+# default route via the router at CLIENT_SUBNET.1; knxd at GATEWAY_NET.0.1/16 (kvg0), its default route
+# back via the router at GATEWAY_NET.0.254. $cl_ip and $gw_ip are the two ends; the client's Kelvane.ini
+# as in gateway_pair. CLIENT_SUBNET is three octets (10.77.1), GATEWAY_NET two (10.88).
+routed_gateway() {
+  cl=kv-$1-cl rt=kv-$1-rt gw=kv-$1-gw cl_ip=$2.2 gw_ip=$3.0.1
+  netns_add "$cl" "$rt" "$gw"
+  netns_link "$cl" kvc0 "$cl_ip/24" "$rt" kvr0 "$2.1/24"
+  netns_link "$rt" kvr1 "$3.0.254/16" "$gw" kvg0 "$gw_ip/16"
+  ip netns exec "$rt" sysctl -qw net.ipv4.ip_forward=1
+  ip -n "$cl" route add default via "$2.1"
+  ip -n "$gw" route add default via "$3.0.254"
+  write_config "$cl_ip" "$gw_ip" "${4:-0}"
+  knxd_start "$gw" kvg0
+}
+
+# router_loss PERCENT: the router of routed_gateway drops that share of the UDP datagrams it forwards,
+# each way, at random (this kernel has no netem).
+router_loss() {
+  router_rule meta l4proto udp numgen random mod 100 "< $1"
+}
+
+# router_drop_service SERVICE SOURCE: the router drops the KNXnet/IP frames of that service type (e.g.
+# 0x0206) sent from address SOURCE; the service type is 16 bits at bit 80 of the UDP header.
+router_drop_service() {
+  router_rule ip saddr "$2" meta l4proto udp @th,80,16 "$1"
+}
+
+# router_clear: the router forwards everything again.
+router_clear() {
+  ip netns exec "$rt" nft flush chain ip kvloss forward 2>/dev/null
+  return 0
+}
+
+# router_rule MATCH...: one more drop rule in the router's forward chain (made at first use).
+router_rule() {
+  command -v nft >/dev/null || { echo "FAIL: nft is not installed (scripts/install-deps.sh installs it)"; return 1; }
+  ip netns exec "$rt" nft add table ip kvloss &&
+    ip netns exec "$rt" nft add chain ip kvloss forward '{ type filter hook forward priority 0; }' &&
+    ip netns exec "$rt" nft add rule ip kvloss forward "$@" drop
 }
