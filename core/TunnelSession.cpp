@@ -15,6 +15,8 @@ namespace {
 // How long the handler of the console window's closing waits for the session
 // to close: the disconnect's repeats and a little more. Windows allows 5 s.
 const DWORD kCloseWaitMs = exchange::kDisconnectAttempts * exchange::kAnswerWaitMs + 500;
+// A gateway gives up on a repeated request a second after sending it.
+const UINT kRecheckMs = exchange::kAnswerWaitMs + 500;
 
 BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
 BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
@@ -187,7 +189,9 @@ void CTunnelSession::OnTimer(UINT timerId)
         m_listener.OnRefused(CKnxClient::kNoAnswer);
         return;
     case kHeartbeatTimer:
-        if (m_state == State::Open) StartCheck();
+        if (m_state != State::Open) break;
+        StartCheck();
+        Arm(kHeartbeatTimer, kHeartbeatMs);  // the normal beat again after a recheck
         return;
     case kStateTimer:
         if (m_state != State::Open || !m_bChecking) break;
@@ -326,7 +330,12 @@ void CTunnelSession::OnTunnelRequest(CRecvFrame& frame)
     }
     case CKnxClient::Sequence::Repeat:
         m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
-        if (m_state == State::Open) StartCheck();
+        if (m_state != State::Open) return;
+        // At once, and again once the gateway's own wait for this
+        // acknowledgement is over: until then it still answers for a tunnel
+        // that it is about to drop.
+        StartCheck();
+        Arm(kHeartbeatTimer, kRecheckMs);
         return;
     case CKnxClient::Sequence::Other:
         return;

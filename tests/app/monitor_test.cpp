@@ -101,10 +101,12 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     const Bytes telegram = ParseHex("06 10 04 20 00 15 04 04 00 00 29 00 BC E0 11 05 0A 03 01 00 81");
     m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));
     EXPECT_EQ(Output(), "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
-    // The gateway repeats it: our acknowledgement was lost, and it may have dropped the tunnel. The check goes
-    // at once (no time passes here), finds it gone (E_CONNECTION_ID), and the monitor connects again.
-    m_heartbeatStatus = 0x21;
+    // The gateway repeats it: our acknowledgement was lost. The check at once finds the tunnel still there;
+    // the gateway drops it a second after its repeat, and the check after that finds it gone (E_CONNECTION_ID).
     m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));
+    EXPECT_EQ(Output(), "");
+    m_heartbeatStatus = 0x21;
+    MoveClock(1500);
     EXPECT_EQ(Output(), "connection lost: the gateway answered the heartbeat with status 33; reconnecting\n"
                         "reconnected: channel 4\n");
     m_heartbeatStatus = 0;
