@@ -17,6 +17,10 @@ namespace {
 const DWORD kCloseWaitMs = exchange::kDisconnectAttempts * exchange::kAnswerWaitMs + 500;
 // A gateway gives up on a repeated request a second after sending it.
 const UINT kRecheckMs = exchange::kAnswerWaitMs + 500;
+// A telegram and its repeat both lost on the way to us leave no trace but
+// silence, after which the gateway drops the tunnel: once telegrams stop for
+// this long, the connection is checked (the heartbeat keeps its own beat).
+const UINT kQuietCheckMs = 2 * exchange::kAnswerWaitMs + 500;
 
 BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
 BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
@@ -134,7 +138,7 @@ LRESULT CTunnelSession::OnStopMessage(WPARAM, LPARAM)
 
 void CTunnelSession::BeginDisconnect()
 {
-    for (UINT timer : {kHeartbeatTimer, kStateTimer, kRequestTimer}) Disarm(timer);
+    for (UINT timer : {kHeartbeatTimer, kStateTimer, kRequestTimer, kQuietTimer}) Disarm(timer);
     m_bChecking = m_bRequestPending = false;
     m_state = State::Stopping;
     m_nDisconnectSent = 0;
@@ -151,7 +155,7 @@ void CTunnelSession::SendDisconnect()
 
 void CTunnelSession::Close()
 {
-    for (UINT timer : {kConnectTimer, kHeartbeatTimer, kStateTimer, kRequestTimer, kDisconnectTimer})
+    for (UINT timer : {kConnectTimer, kHeartbeatTimer, kStateTimer, kRequestTimer, kDisconnectTimer, kQuietTimer})
         Disarm(timer);
     m_state = State::Closed;
     if (m_pClient) m_pClient->m_nChannelId = -1;
@@ -161,7 +165,7 @@ void CTunnelSession::Close()
 
 void CTunnelSession::Lost(const CString& reason, bool mayBeOpen)
 {
-    for (UINT timer : {kHeartbeatTimer, kStateTimer, kRequestTimer}) Disarm(timer);
+    for (UINT timer : {kHeartbeatTimer, kStateTimer, kRequestTimer, kQuietTimer}) Disarm(timer);
     m_bChecking = m_bRequestPending = false;
     if (mayBeOpen) m_pClient->SendDisconnectFor(m_pClient->m_nChannelId);
     m_pClient->m_nChannelId = -1;
@@ -187,6 +191,10 @@ void CTunnelSession::OnTimer(UINT timerId)
         }
         m_state = State::Idle;
         m_listener.OnRefused(CKnxClient::kNoAnswer);
+        return;
+    case kQuietTimer:
+        Disarm(kQuietTimer);
+        if (m_state == State::Open) StartCheck();
         return;
     case kHeartbeatTimer:
         if (m_state != State::Open) break;
@@ -324,6 +332,7 @@ void CTunnelSession::OnTunnelRequest(CRecvFrame& frame)
     case CKnxClient::Sequence::Taken: {
         // Acknowledged first: the host may end the session on what it hears.
         m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
+        if (m_state == State::Open) Arm(kQuietTimer, kQuietCheckMs);
         CTunnelRequest* telegram = dynamic_cast<CTunnelRequest*>(&frame);
         if (telegram != nullptr && telegram->Decode()) m_listener.OnTelegram(*telegram);
         return;

@@ -77,7 +77,7 @@ public:
 
 private:
     enum class State { Idle, Connecting, Open, Stopping, Closed };
-    enum : UINT { kConnectTimer = 1, kHeartbeatTimer, kStateTimer, kRequestTimer, kDisconnectTimer };
+    enum : UINT { kConnectTimer = 1, kHeartbeatTimer, kStateTimer, kRequestTimer, kDisconnectTimer, kQuietTimer };
 
     void SendConnect();
     void StartCheck();
