@@ -109,6 +109,8 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     MoveClock(1500);
     EXPECT_EQ(Output(), "connection lost: the gateway answered the heartbeat with status 33; reconnecting\n"
                         "reconnected: channel 4\n");
+    m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));  // the new tunnel counts from 0 again
+    EXPECT_EQ(Output(), "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
     m_heartbeatStatus = 0;
     MoveClock(m_deadlineMs - g_testNowMs - 500);  // heartbeats, answered, until half a second before the end
     EXPECT_EQ(Output(), "");
