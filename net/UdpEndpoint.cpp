@@ -109,7 +109,7 @@ DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort)
     m_bRunning.store(0, std::memory_order_release);
     m_bStop.store(0, std::memory_order_release);
     ResetEvent(m_hStarted);
-    m_hThread = CreateThread(nullptr, 0, WorkerThread, this, 0, &m_dwThreadId);
+    m_hThread = CreateThread(nullptr, 0, WorkerThread, this, 0, nullptr);
     return m_hThread ? 1 : 0;
 }
 

@@ -59,7 +59,6 @@ public:
     static DWORD WorkerThread(LPVOID endpoint);
 
     HANDLE m_hThread = nullptr;
-    DWORD m_dwThreadId = 0;
     std::atomic<std::int32_t> m_bRunning{0};
     std::atomic<std::int32_t> m_bStop{0};
     CString m_strLocIpAddr;
