@@ -203,7 +203,7 @@ int CUdpEndpoint::Write(const BYTE* buffer, DWORD length)
     return static_cast<int>(length);
 }
 
-DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint)
+DWORD WINAPI CUdpEndpoint::WorkerThread(LPVOID endpoint)
 {
     CUdpEndpoint* self = static_cast<CUdpEndpoint*>(endpoint);
     const SOCKET s = self->OpenSocket();
