@@ -1,10 +1,7 @@
 #include "app/Monitor.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/Dispatch.h"
@@ -25,16 +22,6 @@ const int kLongestRetrySeconds = 30;
 const std::uint64_t kLongestRunTimerMs = 24u * 3600u * 1000u;
 
 }  // namespace
-
-int ParseSeconds(const char* text, int max)
-{
-    if (!std::isdigit(static_cast<unsigned char>(text[0]))) return -1;
-    char* end = nullptr;
-    errno = 0;
-    const long seconds = std::strtol(text, &end, 10);
-    if (*end != '\0' || errno != 0 || seconds < 1 || seconds > max) return -1;
-    return static_cast<int>(seconds);
-}
 
 int ParseMonitorSeconds(const char* text) { return ParseSeconds(text, kMaxMonitorSeconds); }
 

@@ -12,9 +12,6 @@
 // The longest run that SECONDS may ask for: a year.
 constexpr int kMaxMonitorSeconds = 31536000;
 
-// SECONDS as given on the command line: a whole number from 1 to max in
-// decimal digits; -1 for any other text.
-int ParseSeconds(const char* text, int max);
 // The monitor's SECONDS: from 1 to a year.
 int ParseMonitorSeconds(const char* text);
 

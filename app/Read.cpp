@@ -6,7 +6,6 @@
 #include <iostream>
 
 #include "app/Dispatch.h"
-#include "app/Monitor.h"
 #include "app/SendOperands.h"
 #include "app/Settings.h"
 #include "app/WindowHost.h"

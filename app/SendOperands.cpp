@@ -1,6 +1,8 @@
 #include "app/SendOperands.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -92,4 +94,14 @@ bool CheckGatewayAddress(std::ostream& out)
 {
     if (IsGatewayAddressText(g_strGatewayIpAddress)) return true;
     return Refuse("gateway address", g_strGatewayIpAddress, out);
+}
+
+int ParseSeconds(const char* text, int max)
+{
+    if (!std::isdigit(static_cast<unsigned char>(text[0]))) return -1;
+    char* end = nullptr;
+    errno = 0;
+    const long seconds = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno != 0 || seconds < 1 || seconds > max) return -1;
+    return static_cast<int>(seconds);
 }

@@ -34,3 +34,7 @@ bool CheckGatewayAddress(std::ostream& out = std::cout);
 
 // The group address check alone, with its line, for the read.
 bool CheckGroupAddress(const char* groupAddress, std::ostream& out = std::cout);
+
+// SECONDS as given on the command line: a whole number from 1 to max in
+// decimal digits; -1 for any other text.
+int ParseSeconds(const char* text, int max);

@@ -89,11 +89,6 @@ void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)
     endpoint.Write(frame, static_cast<DWORD>(BuildTunnellingAck(frame, m_nChannelId, m_nRecvSequence)));
 }
 
-int CKnxClient::ClassifyFrame(const BYTE* buffer, int received)
-{
-    return knxnetip::ClassifyFrame(buffer, received);
-}
-
 CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int serviceType)
 {
     CRecvFrame* frame = knxnetip::CreateFrame(buffer, received, serviceType);

@@ -119,7 +119,6 @@ public:
     // Incoming frames (knxnetip's, with the client as the frame's owner).
     // received is the number of valid bytes in buffer; bytes beyond it read
     // as zero.
-    int ClassifyFrame(const BYTE* buffer, int received);
     CRecvFrame* CreateFrame(const BYTE* buffer, int received, int serviceType);
 
     int m_bInitialized = 0;

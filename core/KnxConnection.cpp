@@ -14,14 +14,12 @@ using namespace knxnetip;
 
 namespace {
 
-const DWORD kGatewayPort = 3671;
-
 void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
 {
     endpoint.SetNotify(client, notifyMsg);
     endpoint.m_strLocIpAddr = client->m_strLocalIpAddress;
     endpoint.m_strDstIpAddr = client->m_strGatewayIpAddress;
-    endpoint.Start(kGatewayPort, 0);
+    endpoint.Start(kKnxNetIpPort, 0);
     endpoint.WaitRunning();
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/KnxClient.h"
+#include "knxnetip/FrameLayout.h"
 #include "knxnetip/RecvFrame.h"
 #include "platform/winbase.h"
 #include "platform/wsock.h"
@@ -11,7 +12,6 @@
 namespace {
 
 const char kDiscoveryAddress[] = "224.0.23.12";
-const DWORD kDiscoveryPort = 3671;
 // Up to about a second, ended by the first answer as it arrives.
 const DWORD kAnswerWaitMs = 1000;
 const DWORD kPauseMs = 100;
@@ -45,7 +45,7 @@ void CKnxClient::Search()
         m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
         m_searchEndpoint.m_strLocIpAddr = addressText;
         m_searchEndpoint.m_strDstIpAddr = kDiscoveryAddress;
-        m_searchEndpoint.Start(kDiscoveryPort, kDiscoveryPort);
+        m_searchEndpoint.Start(knxnetip::kKnxNetIpPort, knxnetip::kKnxNetIpPort);
         m_searchEndpoint.WaitRunning();
 
         CString line;

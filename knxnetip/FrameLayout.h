@@ -14,6 +14,9 @@
 
 namespace knxnetip {
 
+// The UDP port of a gateway's control endpoint and of the search's multicast group.
+constexpr WORD kKnxNetIpPort = 3671;
+
 // Common header.
 constexpr int kHeaderSize = 6;
 constexpr BYTE kHeaderLength = 0x06;

@@ -8,7 +8,6 @@ namespace knxnetip {
 
 namespace {
 
-constexpr int kKnxPort = 3671;
 
 void PutHeader(BYTE* frame, int serviceType, int totalLength)
 {
@@ -77,7 +76,7 @@ int BuildSearchRequest(BYTE* frame, DWORD interfaceAddress)
 {
     PutHeader(frame, kSearchRequest, kSearchRequestSize);
     // The search endpoint is bound to the KNXnet/IP port; answers come there.
-    PutHpai(frame + kHeaderSize, interfaceAddress, kKnxPort);
+    PutHpai(frame + kHeaderSize, interfaceAddress, kKnxNetIpPort);
     return kSearchRequestSize;
 }
 

@@ -109,7 +109,7 @@ DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort)
     m_bRunning.store(0, std::memory_order_release);
     m_bStop.store(0, std::memory_order_release);
     ResetEvent(m_hStarted);
-    m_hThread = CreateThread(nullptr, 0, WorkerThread, this, 0, &m_dwThreadId);
+    m_hThread = CreateThread(nullptr, 0, WorkerThread, this, 0, nullptr);
     return m_hThread ? 1 : 0;
 }
 
@@ -203,7 +203,7 @@ int CUdpEndpoint::Write(const BYTE* buffer, DWORD length)
     return static_cast<int>(length);
 }
 
-DWORD CUdpEndpoint::WorkerThread(LPVOID endpoint)
+DWORD WINAPI CUdpEndpoint::WorkerThread(LPVOID endpoint)
 {
     CUdpEndpoint* self = static_cast<CUdpEndpoint*>(endpoint);
     const SOCKET s = self->OpenSocket();

@@ -12,6 +12,7 @@
 
 #include "platform/afxstring.h"
 #include "platform/afxwnd.h"
+#include "platform/winbase.h"
 #include "platform/wintypes.h"
 #include "platform/wsock.h"
 
@@ -56,10 +57,9 @@ public:
     // reads one frame per datagram, so two frames joined in one would lose the second.
     int Write(const BYTE* buffer, DWORD length);
 
-    static DWORD WorkerThread(LPVOID endpoint);
+    static DWORD WINAPI WorkerThread(LPVOID endpoint);
 
     HANDLE m_hThread = nullptr;
-    DWORD m_dwThreadId = 0;
     std::atomic<std::int32_t> m_bRunning{0};
     std::atomic<std::int32_t> m_bStop{0};
     CString m_strLocIpAddr;

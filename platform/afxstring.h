@@ -25,5 +25,4 @@ public:
     BOOL IsEmpty() const { return empty(); }
     void Empty() { clear(); }
     operator LPCTSTR() const { return c_str(); }
-    const std::string& str() const { return *this; }
 };

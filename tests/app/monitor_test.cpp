@@ -110,8 +110,8 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     const std::string lostAgain = "connection lost: the gateway answered the heartbeat with status 33; reconnecting\n"
                                   "reconnected: channel 4\n";
     EXPECT_EQ(Output(), lostAgain);
-    // A telegram, then silence: the next one and its repeat may both have been lost on the way, and the gateway
-    // dropped the tunnel. The check after 2.5 s without a telegram finds it gone.
+    // A telegram (the new tunnel counts from 0 again), then silence: the next one and its repeat may both have
+    // been lost on the way, and the gateway dropped the tunnel. The check after 2.5 s without a telegram finds it gone.
     m_heartbeatStatus = 0;
     m_gateway->SendTo(telegram, Loopback(m_client.m_nDataPort));
     EXPECT_EQ(Output(), "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");

@@ -51,7 +51,7 @@ static int ReadInFolder(TempFolder& folder, const char* file)
 }
 static auto Settings()
 {
-    return std::make_tuple(g_strMyOwnIpAddress.str(), g_strGatewayIpAddress.str(), g_nDebugLevel);
+    return std::make_tuple(std::string(g_strMyOwnIpAddress), std::string(g_strGatewayIpAddress), g_nDebugLevel);
 }
 
 TEST(ReadConfigFileTest, Table)

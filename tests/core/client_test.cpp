@@ -140,7 +140,7 @@ TEST(ClientTest, LinesOfRefusedAndTracedSteps)
         client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_value = eisType ? EisData{2, {0, 200}} : EisData{};
         client.SendTunnellingRequest(client.m_dataEndpoint);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
-        EXPECT_EQ(client.m_strLog.str() + std::to_string(client.m_nControlPort + client.m_nSendSequence),
+        EXPECT_EQ(std::string(client.m_strLog) + std::to_string(client.m_nControlPort + client.m_nSendSequence),
                   std::string("Ostrel is not initialized\n") + (level ? "1" : "0"));
     }
 }

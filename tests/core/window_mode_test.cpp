@@ -33,10 +33,10 @@ class RecordingListener : public CTunnelListener {
 public:
     void OnOpened(int channel) override { m_log += "opened " + std::to_string(channel) + "\n"; }
     void OnRefused(int status) override { m_log += "refused " + std::to_string(status) + "\n"; }
-    void OnLost(const CString& reason) override { m_log += "lost " + reason.str() + "\n"; }
+    void OnLost(const CString& reason) override { m_log += "lost " + std::string(reason) + "\n"; }
     void OnClosed() override { m_log += "closed\n"; }
-    void OnTelegram(const CTunnelRequest& telegram) override { m_log += telegram.Line().str(); }
-    void OnOutput(const CString& text) override { m_log += text.str(); }
+    void OnTelegram(const CTunnelRequest& telegram) override { m_log += telegram.Line(); }
+    void OnOutput(const CString& text) override { m_log += text; }
     std::string Take() { return std::exchange(m_log, std::string()); }
 
 private:

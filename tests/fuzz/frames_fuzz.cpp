@@ -40,7 +40,7 @@ void FuzzOneDatagram(const uint8_t* data, size_t size)
 {
     static CKnxClient client;
     const std::vector<BYTE> bytes(data, data + std::min<size_t>(size, 1024));
-    const int received = static_cast<int>(bytes.size()), type = client.ClassifyFrame(bytes.data(), received);
+    const int received = static_cast<int>(bytes.size()), type = knxnetip::ClassifyFrame(bytes.data(), received);
     ReportOne(client, bytes.data(), received, type);
     // Every frame class also meets bytes whose header did not say so.
     if (type == 0 && received > 0) ReportOne(client, bytes.data(), received, kFrameTypes[data[0] % 7]);

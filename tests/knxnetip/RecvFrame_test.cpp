@@ -98,7 +98,7 @@ TEST(FrameReport, GroupServiceOfTelegram)
 {
     // Additional information first (its length byte and bytes), then what follows the group address.
     const std::tuple<const char*, const char*, int> cases[] = {{"00 ", "01 00 00", 0x00},
-        {"00 ", "01 00 81", 0x80}, {"00 ", "01 00 41", 0x40}, {"00 ", "03 00 40 0C 33", 0x40},
+        {"00 ", "01 00 81", 0x80}, {"00 ", "01 00 7F", 0x40}, {"00 ", "03 00 40 0C 33", 0x40},
         {"00 ", "01 01 40", 0x140}, {"00 ", "01 02 C0", 0x2C0}, {"00 ", "00 00", -1},
         {"02 03 03 ", "01 00 41", 0x40}};
     for (const auto& [addInfo, tail, service] : cases) {

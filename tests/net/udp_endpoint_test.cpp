@@ -46,6 +46,7 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
     ASSERT_TRUE(WaitUntil([&] { return m_endpoint->HasData() == 26 + 4096 + 21; }));
     const std::vector<Bytes> read = {ReadOne(20), ReadOne(), ReadOne()};  // in this order
     EXPECT_EQ(read, (std::vector<Bytes>{Bytes(20, 1), Bytes(4096, 1), Bytes(21, 100)}));
+    EXPECT_EQ(0u, m_endpoint->HasData()) << "the cut one counted whole";
     ASSERT_TRUE(m_peer.WaitFor(4, 3000));
     m_endpoint->Write(d.data(), 12);
     m_endpoint->Stop();
