@@ -158,10 +158,11 @@ TEST(CliTest, OneLinePerOutcome)
         {read, Config("127.0.0.63", trace), {"1/2/3"}, "", "connect failed: no answer from the gateway\n", 2},
         {read, Config("127.0.0.64", trace), {"1 2 3", "1"}, "", "no answer from 1/2/3 within 1 s\n", 1},
     };
-    // The runs that wait for a slow or silent gateway run beside the others.
+    // The runs that wait for a slow or silent gateway run beside the others; one at a time under Wine, whose
+    // server loses its clients when several programs start at once.
     std::vector<std::future<RunResult>> runs;
     for (const Row& row : rows) {
-        const bool slow = row.ini.find("127.0.0.6") != std::string::npos;
+        const bool slow = row.ini.find("127.0.0.6") != std::string::npos && !std::getenv("KELVANE_WINE");
         runs.push_back(std::async(slow ? std::launch::async : std::launch::deferred,
                                   [&row] { return RunProgram(row.ini, row.args, row.name); }));
     }
