@@ -59,7 +59,7 @@ TEST(SendCliTest, AddressLinesAndBindFailures)
 
 // 80 datagrams of 1000 bytes that are no frame (more than the receive pipe holds), then a telegram once
 // the connect's answer was taken (before it, it is for an unknown channel): the telegram is shown and
-// acknowledged, and the run ends on time with the disconnect report.
+// acknowledged (twice), and the run ends on time with the disconnect report.
 TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
 {
     ScriptedGateway gateway("127.0.0.41", 3671, ScriptedGateway::Polite(3));
@@ -76,8 +76,9 @@ TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
               "\nconnection ok:\nchannel       3 \nstatus        0 \nIP address    127 0 0 9  \n"
               "data          04 04 11 fa  \n\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
               "disconnected\nchannel      3 \n\n0");
-    EXPECT_EQ(gateway.Received().size(), 3u) << "connect, acknowledgement, disconnect";
+    EXPECT_EQ(gateway.Received().size(), 4u) << "connect, acknowledgement twice, disconnect";
     EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 00 00");
+    EXPECT_EQ(HexOf(gateway.Received().at(2).bytes), "06 10 04 21 00 0A 04 03 00 00");
 }
 
 // Every outcome of a program but a monitor's run with telegrams: standard output as ever, and a failure's one
@@ -172,9 +173,9 @@ TEST(CliTest, OneLinePerOutcome)
             << rows[i].name << testing::PrintToString(rows[i].args);
     }
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
-    answering.WaitFor(21, 2000);  // the last datagrams may still be on their way
-    EXPECT_EQ(answering.Received().size(), 21u) << "3 times connect, read, 4 acknowledgements, disconnect";
-    EXPECT_EQ(answering.CountOf(0x0421), 12u);
+    answering.WaitFor(33, 2000);  // the last datagrams may still be on their way
+    EXPECT_EQ(answering.Received().size(), 33u) << "3 times connect, read, 4 acks twice, disconnect";
+    EXPECT_EQ(answering.CountOf(0x0421), 24u);
     EXPECT_EQ(refusing.Received().size(), 2u) << "a connect each from the send and the read";
     EXPECT_EQ(silent.CountOf(0x0205), silent.Received().size()) << "nothing but connects";
     std::vector<Datagram> got = unacknowledging.Received();

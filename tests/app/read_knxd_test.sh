@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # kelvane-read in a network namespace against knxd in another. Once the read shows on the bus, other
 # telegrams come (writes to it and another address, a response to another), then the answer: printed
-# alone, every telegram acknowledged once, the tunnel closed. Unanswered: a line on stderr, exit 1.
+# alone, every telegram acknowledged twice, the tunnel closed. Unanswered: a line on stderr, exit 1.
 set -u
 build=$1
 . "$(dirname "$0")/../support/netns.sh"
@@ -28,8 +28,8 @@ for c in "1/2/3 41|(1) : 1" "1/2/4 40 c8|(2) : 00 c8" "1/2/5 40 0c 33|(3) : 21.5
   check "answer from $1 shown alone" \
     test "$? $(sed 's/  0\.0\.[0-9]*  / SRC /' "$t/out" "$t/err")" = "0 recv GA: L_DATA.ind SRC $1  ${c#*|}"
 done
-# Each read's confirmation and four telegrams from knxd: all acknowledged, none sent again.
-check "15 telegrams acknowledged, 3 disconnects" test "$(wire 1 0420) $(wire 2 0421) $(wire 2 0209)" = "15 15 3"
+# Each read's confirmation and four telegrams from knxd: each acknowledged twice, none sent again.
+check "15 telegrams acknowledged twice, 3 disconnects" test "$(wire 1 0420) $(wire 2 0421) $(wire 2 0209)" = "15 30 3"
 
 client kelvane-read 1/2/7 1 >"$t/out" 2>"$t/err"
 check "no answer: exit 1, one line on stderr, disconnected" \
