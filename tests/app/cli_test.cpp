@@ -134,7 +134,7 @@ TEST(CliTest, OneLinePerOutcome)
     for (size_t i = 0; i < runs.size(); ++i) {
         const auto& [name, ini, args, out, err, exitCode] = rows[i];
         const RunResult r = runs[i].get();
-        EXPECT_EQ(std::tie(r.out, r.err, r.exitCode), std::tie(out, err, exitCode)) << name << testing::PrintToString(args);
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(out, err, exitCode)) << name << testing::PrintToString(args);
     }
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
     answering.WaitFor(21, 2000);  // the last datagrams may still be on their way
