@@ -8,7 +8,7 @@
 static std::atomic<std::uint64_t> g_testNowMs{5000000};
 
 // The bus monitor on a moved clock, a run of 4294968 s (more than a timer counts: 2^32 ms and a bit), against
-// a gateway that refuses (0x24), accepts (0: channel 4) or is silent (-1), and answers heartbeats likewise.
+// a gateway that refuses (0x24) or accepts (0: channel 4) connects, and answers heartbeats likewise.
 class MonitorTest : public testing::Test {
 protected:
     void SetUp() override
@@ -17,11 +17,10 @@ protected:
         ASSERT_TRUE(m_file && m_monitor.Create());
         ASSERT_TRUE(m_client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
         m_gateway = std::make_unique<ScriptedGateway>("127.0.0.72", 3671, [this](const Bytes& r) {
-            const int type = ServiceType(r), status = type == 0x0205 ? m_connectStatus : m_heartbeatStatus;
+            const int type = ServiceType(r);
+            const auto s = std::uint8_t(type == 0x0205 ? m_connectStatus : m_heartbeatStatus);
             if (type != 0x0205 && type != 0x0207) return ScriptedGateway::Polite(4)(r);
-            const auto s = std::uint8_t(status);
-            const Bytes answer = type == 0x0205 ? ConnectResponse(s ? 0 : 4, s) : ConnStateResponse(4, s);
-            return std::vector<Bytes>(status >= 0, answer);
+            return std::vector<Bytes>{type == 0x0205 ? ConnectResponse(s ? 0 : 4, s) : ConnStateResponse(4, s)};
         });
         m_client.Open("127.0.0.1", "127.0.0.72");
         ASSERT_TRUE(m_session.Create());
@@ -94,9 +93,7 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     testing::internal::CaptureStdout();  // the endpoints' bind lines
     g_wsockFaults.nMissingAddressBinds = 2;
     MoveClock(30000);
-    for (int repeat = 0; repeat < 4; ++repeat) MoveClock(1000);
-    EXPECT_EQ(m_gateway->CountOf(0x0205), 7u) << "7 refused, none through the unbound sockets";
-    MoveClock(1000);
+    for (int repeat = 0; repeat < 5; ++repeat) MoveClock(1000);
     EXPECT_EQ(Output(), "reconnect failed: no answer; next try in 30 s\n");
     m_connectStatus = 0;
     MoveClock(30000);
