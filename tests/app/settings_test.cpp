@@ -18,10 +18,7 @@
 // An environment variable set (empty: removed) for the life of the object, then as it was.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name), m_old(std::getenv(name) ? std::getenv(name) : "")
-    {
-        Set(value);
-    }
+    ScopedEnv(const char* name, const std::string& value) : m_name(name), m_old(getenv(name) ? getenv(name) : "") { Set(value); }
     ~ScopedEnv() { Set(m_old); }
 
 private:
