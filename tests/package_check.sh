@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
-# Checks what scripts/package.sh made in BUILD (default build-pkg): the files `cmake --install` puts
-# under a prefix, the Debian package's control fields and file list, and the package unpacked into a
-# scratch root: its kelvane prints the usage text, and man renders every page without warnings (or
-# "no manual entry"). Touches nothing outside a temporary folder.
+# Checks what scripts/package.sh made in BUILD (default build-pkg): the files `cmake --install` puts under a
+# prefix, the Debian package's control fields and file list, and the package unpacked into a scratch root:
+# its kelvane prints the usage text, and man renders every page without warnings. Touches nothing outside
+# a temporary folder.
 set -u
 cd "$(dirname "$0")/.."
-build=${1:-build-pkg}
-tmp=$(mktemp -d /tmp/kelvane-package.XXXXXX)
+build=${1:-build-pkg} tmp=$(mktemp -d /tmp/kelvane-package.XXXXXX) failed=0
 trap 'rm -rf "$tmp"' EXIT
-failed=0
 same() {  # what, expected, actual
   if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1"; diff <(echo "$2") <(echo "$3"); failed=1; fi
 }
-# Files under the prefix, sorted.
 files=$(printf '%s\n' bin/kelvane{,-monitor,-read} share/doc/kelvane/{Kelvane.ini,README.md} share/man/man1/kelvane{-monitor,-read,}.1)
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 same "cmake --install file list" "$files" "$(cd "$tmp/prefix" && find . -type f | sed 's|^\./||' | sort)"
@@ -23,12 +20,10 @@ deb="$build/kelvane_${version}_amd64.deb"
 field() { dpkg-deb -f "$deb" "$1"; }
 same "control fields, Depends from the binaries, a long description" "kelvane $version amd64 net libc6 libstdc++6 long" \
   "$(field Package) $(field Version) $(field Architecture) $(field Section) $(field Depends | grep -o 'libc6\|libstdc++6' | xargs) $([ "$(field Description | wc -l)" -ge 3 ] && echo long)"
-same "package file list" "$(sed 's|^|usr/|' <<<"$files")" \
-  "$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort)"
+same "package file list" "$(sed 's|^|usr/|' <<<"$files")" "$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort)"
 
 root="$tmp/root"
-dpkg-deb -x "$deb" "$root"
-mkdir "$tmp/run"
+dpkg-deb -x "$deb" "$root" && mkdir "$tmp/run"
 out=$(cd "$tmp/run" && timeout 10 "$root/usr/bin/kelvane")
 same "installed kelvane prints its usage text" $'Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n  - send GA Type Value : sende GruppenAdresse (exit 0)' "$out (exit $?)"
 for page in kelvane kelvane-monitor kelvane-read; do

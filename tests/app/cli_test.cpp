@@ -19,66 +19,37 @@ static std::string PortBytes(const Datagram& d)  // the sender's port as a frame
     return HexOf({std::uint8_t(ntohs(d.from.sin_port) >> 8), std::uint8_t(ntohs(d.from.sin_port))});
 }
 
-// The lines of each level, and the frames byte for byte: each request names the endpoint it leaves from
-// (control, data, control), and channel 200 stays unsigned. The operands in any case and form.
+// The lines of each level with the exit status; the frames at level 2 byte for byte: each request names the
+// endpoint it leaves from (control, data, control), and channel 200 stays unsigned. The operands in any case
+// and form. The address lines show what the socket library understood (127.1 in full, abc as no address, to
+// which neither socket binds).
 TEST(SendCliTest, LinesByLevelAndFramesByteForByte)
 {
-    std::string banner = "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} (\\d\\d:){2}\\d\\d\n\n";
-    const std::string addresses =
-        "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
-    const std::pair<int, std::string> cases[] = {{-1, ""}, {0, ""}, {1, banner + addresses},
-        {2, banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n"}};
-    for (const auto& [level, pattern] : cases) {
-        ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
-        RunResult r = RunProgram(Config("127.0.0.27", "DEBUG-LEVEL=" + std::to_string(level) + "\n"),
-                                 {"sEnD", "#0A03", "Eis6", "+200", "extra"});
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(pattern)) && r.err.empty() && !r.exitCode) << r.out;
-        ASSERT_TRUE(gateway.WaitFor(3, 2000));
-        const std::vector<Datagram> got = gateway.Received();
-        const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
-        EXPECT_NE(control, data);
-        EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control +
-                                           " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
-        EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
-        EXPECT_EQ(HexOf(got[2].bytes) + PortBytes(got[2]),
-                  "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control + control);
+    const std::string banner = "Kelvane Version v03\nbuild [A-Z][a-z]{2} [ 0-9]\\d \\d{4} (\\d\\d:){2}\\d\\d\n\n",
+                      addresses = "using my IP address   127\\.0\\.0\\.1\nusing Gateway address 127\\.0\\.0\\.27\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
+         banner + "using my IP address   255\\.255\\.255\\.255\nusing Gateway address 127\\.0\\.0\\.1\n"
+                  "(error bind WSAEADDRNOTAVAIL \n){2}connect failed: no answer from the gateway\n3"},
+        {Config("127.0.0.27", "DEBUG-LEVEL=-1\n"), "0"}, {Config("127.0.0.27", "DEBUG-LEVEL=0\n"), "0"},
+        {Config("127.0.0.27", "DEBUG-LEVEL=1\n"), banner + addresses + "0"},
+        {Config("127.0.0.27", "DEBUG-LEVEL=2\n"),
+         banner + "Ostrel starts\\.\\.\n" + addresses + "SendGA ch=200 seq=1 value=200\n0"}};
+    ScriptedGateway gateway("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
+    for (const auto& [ini, pattern] : cases) {
+        if (std::getenv("KELVANE_WINE") && ini.find("=abc") != std::string::npos) continue;  // Wine binds any address
+        RunResult r = RunProgram(ini, {"sEnD", "#0A03", "Eis6", "+200", "extra"});
+        EXPECT_TRUE(std::regex_match(r.out + r.err + std::to_string(r.exitCode), std::regex(pattern))) << r.out << r.err;
     }
-}
-
-// The address lines show what the socket library understood (127.1 in full, abc as no address, to which
-// neither socket binds).
-TEST(SendCliTest, AddressLinesAndBindFailures)
-{
-    const RunResult r = RunProgram("[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n",
-                                   {"send", "1/2/3", "EIS1", "1"});
-    const std::string& out = r.out;
-    EXPECT_EQ(r.err + std::to_string(r.exitCode), "connect failed: no answer from the gateway\n3");
-    EXPECT_NE(out.find("using my IP address   255.255.255.255\nusing Gateway address 127.0.0.1\nerror bind "
-                       "WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n"), std::string::npos) << out;
-}
-
-// 80 datagrams of 1000 bytes that are no frame (more than the receive pipe holds), then a telegram once
-// the connect's answer was taken (before it, it is for an unknown channel): the telegram is shown and
-// acknowledged (twice), and the run ends on time with the disconnect report.
-TEST(MonitorCliTest, RunsForItsSecondsThroughAFlood)
-{
-    ScriptedGateway gateway("127.0.0.41", 3671, ScriptedGateway::Polite(3));
-    std::thread flood([&gateway] {
-        if (!gateway.WaitFor(1, 5000)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        sockaddr_in data = Loopback(gateway.Received()[0].bytes[20] << 8 | gateway.Received()[0].bytes[21]);
-        for (int i = 0; i < 80; ++i) gateway.SendTo(Bytes(1000, 0xFF), data);
-        gateway.SendTo(ParseHex("06 10 04 20 00 15 04 03 00 00 29 00 BC E0 11 05 0A 03 01 00 81"), data);
-    });
-    RunResult r = RunProgram(Config("127.0.0.41"), {"2"}, "kelvane-monitor");
-    flood.join();
-    EXPECT_EQ(r.out + r.err + std::to_string(r.exitCode),
-              "\nconnection ok:\nchannel       3 \nstatus        0 \nIP address    127 0 0 9  \n"
-              "data          04 04 11 fa  \n\nrecv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n"
-              "disconnected\nchannel      3 \n\n0");
-    EXPECT_EQ(gateway.Received().size(), 4u) << "connect, acknowledgement twice, disconnect";
-    EXPECT_EQ(HexOf(gateway.Received().at(1).bytes), "06 10 04 21 00 0A 04 03 00 00");
-    EXPECT_EQ(HexOf(gateway.Received().at(2).bytes), "06 10 04 21 00 0A 04 03 00 00");
+    ASSERT_TRUE(gateway.WaitFor(12, 2000));
+    std::vector<Datagram> got = gateway.Received();
+    got.erase(got.begin(), got.end() - 3);  // the frames of the run at level 2
+    const std::string control = PortBytes(got[0]), data = PortBytes(got[1]);
+    EXPECT_NE(control, data);
+    EXPECT_EQ(HexOf(got[0].bytes), "06 10 02 05 00 1A 08 01 7F 00 00 01 " + control +
+                                       " 08 01 7F 00 00 01 " + data + " 04 04 02 00");
+    EXPECT_EQ(HexOf(got[1].bytes), "06 10 04 20 00 16 04 C8 00 00 11 00 8C E0 00 00 0A 03 02 00 80 C8");
+    EXPECT_EQ(HexOf(got[2].bytes) + PortBytes(got[2]), "06 10 02 09 00 10 C8 00 08 01 7F 00 00 01 " + control + control);
 }
 
 // Every outcome of a program but a monitor's run with telegrams: standard output as ever, and a failure's one
@@ -96,38 +67,30 @@ TEST(CliTest, OneLinePerOutcome)
                 ParseHex(head + "02 00 29 00 BC E0 11 05 0A 03 01 00 81"),
                 ParseHex("06 10 04 20 00 17 04 03 03 00 29 00 BC E0 11 06 0A 03 03 00 40 0C 33")};
     });
-    ScriptedGateway refusing("127.0.0.62", 3671,
-                             [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; });
-    ScriptedGateway silent("127.0.0.63", 3671, ScriptedGateway::Silent());
-    ScriptedGateway polite("127.0.0.64", 3671, ScriptedGateway::Polite(3));
-    ScriptedGateway unacknowledging("127.0.0.65", 3671, [](const Bytes& request) {
-        return ServiceType(request) == 0x0420 ? std::vector<Bytes>() : ScriptedGateway::Polite(3)(request);
-    });
-    ScriptedGateway distant("127.0.0.66", 3671, ScriptedGateway::Polite(3));
+    const auto unacknowledged = [](const Bytes& r) {
+        return ServiceType(r) == 0x0420 ? std::vector<Bytes>() : ScriptedGateway::Polite(3)(r);
+    };
+    ScriptedGateway refusing("127.0.0.62", 3671, [](const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; }),
+        silent("127.0.0.63", 3671, nullptr), polite("127.0.0.64", 3671, ScriptedGateway::Polite(3)),
+        unacknowledging("127.0.0.65", 3671, unacknowledged), distant("127.0.0.66", 3671, ScriptedGateway::Polite(3));
     distant.SetDelay(300);
     const char *send = "kelvane", *monitor = "kelvane-monitor", *read = "kelvane-read";
-    const char* usage = "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"
-                        "  - send GA Type Value : sende GruppenAdresse\n";
-    const std::string monitorUsage = "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to "
-                                     "31536000)\n",
-                      readUsage = "usage: kelvane-read GA [TYPE] [SECONDS]  (TYPE: EIS1 to EIS15; SECONDS: a "
-                                  "whole number from 1 to 60, default 2)\n";
-    const std::string good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n";
-    const std::string noFile = "Error: File 'Kelvane.ini' not found\n",
-                      badGateway = "Error: Invalid gateway address 'localhost'\n";
-    const std::string settings = "settings: ", operand = "send refused: an operand or the gateway address is invalid\n";
+    const char* usage = "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n  - send GA Type Value : sende GruppenAdresse\n";
+    const std::string monitorUsage = "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to 31536000)\n",
+                      readUsage = "usage: kelvane-read GA [TYPE] [SECONDS]  (TYPE: EIS1 to EIS15; SECONDS: a whole number "
+                                  "from 1 to 60, default 2)\n",
+                      good = Config("127.0.0.37"), bad = Config("localhost"), trace = "DEBUG-LEVEL=2\n",
+                      noFile = "Error: File 'Kelvane.ini' not found\n", badGateway = "Error: Invalid gateway address 'localhost'\n",
+                      settings = "settings: ", operand = "send refused: an operand or the gateway address is invalid\n";
     const std::vector<std::string> write = {"send", "1/2/3", "EIS1", "1"};
-    struct Row {
-        const char* name;
-        std::string ini;
-        std::vector<std::string> args;
-        std::string out, err;
-        int exitCode;
-    };
+    // Program, Kelvane.ini, arguments; standard output, standard error, exit status.
+    using Row = std::tuple<const char*, std::string, std::vector<std::string>, std::string, std::string, int>;
     const Row rows[] = {
         {send, "", {}, usage, "", 0}, {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, "", 0},
         {send, "", {"search"}, noFile, settings + "Kelvane.ini not found\n", 2},
         {send, good, {"help"}, "", "usage: unknown command 'help'\n", 2},
+        {send, good, {"searchx"}, "", "usage: unknown command 'searchx'\n", 2},
+        {send, good, {" send", "1/2/3", "EIS1", "1"}, "", "usage: unknown command ' send'\n", 2},
         {send, "[CONFIG]\n", {"search"}, "Error: Invalid 'My-Own-IP-Address'\n", settings + "MY-OWN-IP-ADDRESS missing\n", 2},
         {send, Config(""), {"search"}, "Error: Invalid 'GateWay-IP-Address'\n", settings + "GATEWAY-IP-ADDRESS missing\n", 2},
         {send, good, {"SEND", "1/2/3", "EIS1"}, "nicht gen\x81gend Parameter\n", "usage: too few operands for send\n", 2},
@@ -145,6 +108,8 @@ TEST(CliTest, OneLinePerOutcome)
         {send, Config("127.0.0.66"), write, "", "", 0},
         {monitor, bad, {}, badGateway, "", 0},
         {monitor, good, {"abc"}, "", monitorUsage, 2}, {monitor, good, {"5", "6"}, "", monitorUsage, 2},
+        {monitor, Config("127.0.0.66"), {"1"}, "\nconnection ok:\nchannel       3 \nstatus        0 \nIP address    "
+            "127 0 0 9  \ndata          04 04 11 fa  \n\ndisconnected\nchannel      3 \n\n", "", 0},
         {monitor, Config("127.0.0.63"), {"6"}, "connect failed: no answer; next try in 1 s\n", "no gateway answered\n", 0},
         {read, Config("127.0.0.61", trace), {"#0A03"}, "recv GA: L_DATA.ind  1.1.6  1/2/3  (3) : 21.5\n", "", 0},
         // A type, before or after SECONDS: the value alone, or why the answer is none.
@@ -163,14 +128,14 @@ TEST(CliTest, OneLinePerOutcome)
     // server loses its clients when several programs start at once.
     std::vector<std::future<RunResult>> runs;
     for (const Row& row : rows) {
-        const bool slow = row.ini.find("127.0.0.6") != std::string::npos && !std::getenv("KELVANE_WINE");
+        const bool slow = std::get<1>(row).find("127.0.0.6") != std::string::npos && !std::getenv("KELVANE_WINE");
         runs.push_back(std::async(slow ? std::launch::async : std::launch::deferred,
-                                  [&row] { return RunProgram(row.ini, row.args, row.name); }));
+                                  [&row] { return RunProgram(std::get<1>(row), std::get<2>(row), std::get<0>(row)); }));
     }
     for (size_t i = 0; i < runs.size(); ++i) {
+        const auto& [name, ini, args, out, err, exitCode] = rows[i];
         const RunResult r = runs[i].get();
-        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(rows[i].out, rows[i].err, rows[i].exitCode))
-            << rows[i].name << testing::PrintToString(rows[i].args);
+        EXPECT_EQ(std::make_tuple(r.out, r.err, r.exitCode), std::make_tuple(out, err, exitCode)) << name << testing::PrintToString(args);
     }
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
     answering.WaitFor(33, 2000);  // the last datagrams may still be on their way
@@ -178,6 +143,7 @@ TEST(CliTest, OneLinePerOutcome)
     EXPECT_EQ(answering.CountOf(0x0421), 24u);
     EXPECT_EQ(refusing.Received().size(), 2u) << "a connect each from the send and the read";
     EXPECT_EQ(silent.CountOf(0x0205), silent.Received().size()) << "nothing but connects";
+    EXPECT_EQ(distant.CountOf(0x0205), 2u) << "a connect each from the send and the monitor, none repeated";
     std::vector<Datagram> got = unacknowledging.Received();
     ASSERT_EQ(got.size(), 6u);
     EXPECT_EQ(HexOf(got[1].bytes) + PortBytes(got[1]), HexOf(got[4].bytes) + PortBytes(got[4])) << "the same write";

@@ -10,8 +10,7 @@ struct RunResult {
 };
 
 // Runs the build folder's program name with args in a fresh folder that holds ini as Kelvane.ini (no file
-// when empty), killed by pid after 10 s. With KELVANE_WINE set to Wine's loader, name.exe of the folder
-// KELVANE_WINE_PROGRAMS (which must then be set) runs under Wine instead.
-// during, when given, is called with the program's pid once it started (it may signal it).
+// when empty), killed after 10 s; during, when given, gets the pid once it started. With KELVANE_WINE set
+// to Wine's loader, name.exe of the folder KELVANE_WINE_PROGRAMS runs under Wine instead.
 RunResult RunProgram(const std::string& ini, std::vector<std::string> args, const char* name = "kelvane",
                      const std::function<void(int pid)>& during = nullptr);

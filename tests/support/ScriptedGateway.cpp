@@ -1,6 +1,6 @@
 #include "tests/support/ScriptedGateway.h"
 
-#include <chrono>
+#include <algorithm>
 
 #ifndef SOCK_CLOEXEC
 #define SOCK_CLOEXEC 0  // Windows handles are not inherited unless made so
@@ -47,38 +47,33 @@ ScriptedGateway::~ScriptedGateway()
 
 void ScriptedGateway::Serve()
 {
-    while (!m_leave) {
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        Clock::time_point due;
+        Bytes bytes;
+        sockaddr_in to;
+    };
+    for (std::vector<Pending> pending; !m_leave;) {
         Datagram d{Bytes(65536), {}};
         socklen_t fromLength = sizeof d.from;
         const int n = static_cast<int>(recvfrom(m_socket, reinterpret_cast<char*>(d.bytes.data()), 65536, 0,
                                                 reinterpret_cast<sockaddr*>(&d.from), &fromLength));
-        SendDue();
+        const auto now = Clock::now();
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [&](const Pending& p) { return p.due <= now && (SendTo(p.bytes, p.to), true); }),
+                      pending.end());
         if (n < 0) continue;  // mostly the end of a step
         d.bytes.resize(static_cast<size_t>(n));
-        const std::vector<Bytes> answers = m_script ? m_script(d.bytes) : std::vector<Bytes>();
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_received.push_back(d);
-        lock.unlock();
-        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_delayMs.load());
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_received.push_back(d);
+        }
         const bool delayed = m_delayMs > 0 && (m_delayedService == 0 || m_delayedService == ServiceType(d.bytes));
-        for (const Bytes& answer : answers) {
-            if (delayed && !answer.empty()) m_pending.push_back({due, answer, d.from});
+        for (const Bytes& answer : m_script ? m_script(d.bytes) : std::vector<Bytes>()) {
+            if (delayed && !answer.empty()) pending.push_back({now + std::chrono::milliseconds(m_delayMs), answer, d.from});
             else if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
             else SendTo(answer, d.from);
         }
-    }
-}
-
-void ScriptedGateway::SendDue()
-{
-    const auto now = std::chrono::steady_clock::now();
-    for (auto p = m_pending.begin(); p != m_pending.end();) {
-        if (p->due > now) {
-            ++p;
-            continue;
-        }
-        SendTo(p->bytes, p->to);
-        p = m_pending.erase(p);
     }
 }
 
@@ -90,9 +85,8 @@ std::vector<Datagram> ScriptedGateway::Received()
 
 size_t ScriptedGateway::CountOf(std::uint16_t service)
 {
-    size_t n = 0;
-    for (const Datagram& d : Received()) n += ServiceType(d.bytes) == service;
-    return n;
+    const std::vector<Datagram> all = Received();
+    return std::count_if(all.begin(), all.end(), [&](const Datagram& d) { return ServiceType(d.bytes) == service; });
 }
 
 void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
@@ -103,12 +97,11 @@ void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)
 
 ScriptedGateway::Script ScriptedGateway::Polite(std::uint8_t channel)
 {
-    return [channel](const Bytes& request) -> std::vector<Bytes> {
-        const std::uint16_t type = ServiceType(request);
+    return [channel](const Bytes& r) -> std::vector<Bytes> {  // acks and disconnects for the channel named
+        const std::uint16_t type = ServiceType(r);
         if (type == 0x0205) return {ConnectResponse(channel, 0)};
-        // Acknowledgements and disconnects answer the channel the request names.
-        if (type == 0x0420) return {TunnellingAck(request.size() > 8 ? request[7] : channel, request.size() > 8 ? request[8] : 0)};
-        if (type == 0x0209) return {ControlFrame(0x020A, request.size() > 6 ? request[6] : channel, 0)};
+        if (type == 0x0420) return {TunnellingAck(r.size() > 8 ? r[7] : channel, r.size() > 8 ? r[8] : 0)};
+        if (type == 0x0209) return {ControlFrame(0x020A, r.size() > 6 ? r[6] : channel, 0)};
         return {};
     };
 }

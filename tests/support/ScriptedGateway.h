@@ -27,8 +27,7 @@ public:
     ~ScriptedGateway();
 
     int Port() const { return m_port; }
-    // True when count datagrams in all came in time.
-    bool WaitFor(size_t count, int ms)
+    bool WaitFor(size_t count, int ms)  // true when count datagrams in all came in time
     {
         return WaitUntil([&] { return Received().size() >= count; }, ms);
     }
@@ -48,17 +47,9 @@ private:
 
     SOCKET m_socket = INVALID_SOCKET;
     int m_port = 0;
-    void SendDue();
-
     std::atomic<bool> m_leave{false};
     std::atomic<int> m_delayMs{0};
     std::atomic<std::uint16_t> m_delayedService{0};
-    struct Pending {
-        std::chrono::steady_clock::time_point due;
-        Bytes bytes;
-        sockaddr_in to;
-    };
-    std::vector<Pending> m_pending;  // the serving thread's own
     Script m_script;
     std::mutex m_mutex;
     std::vector<Datagram> m_received;

@@ -10,10 +10,8 @@ class TempFolder {
 public:
     TempFolder()  // a name taken already leaves Path() empty
     {
-        std::error_code error;
-        const auto path = std::filesystem::temp_directory_path(error) /
-                          ("kelvane-test-" + std::to_string(std::random_device()()));
-        if (!error && std::filesystem::create_directory(path, error)) m_path = path.string();
+        auto path = std::filesystem::temp_directory_path(m_error) / ("kelvane-test-" + std::to_string(std::random_device()()));
+        if (!m_error && std::filesystem::create_directory(path, m_error)) m_path = path.string();
     }
     ~TempFolder()
     {
@@ -27,12 +25,11 @@ public:
     const std::string& Path() const { return m_path; }  // empty: none could be made
     bool WorkIn()
     {
-        std::error_code error;
-        m_oldCwd = std::filesystem::current_path(error).string();
-        if (!error) std::filesystem::current_path(m_path, error);
-        return !error;
+        m_oldCwd = std::filesystem::current_path(m_error).string();
+        return !m_error && (std::filesystem::current_path(m_path, m_error), !m_error);
     }
 
 private:
+    std::error_code m_error;
     std::string m_path, m_oldCwd;
 };

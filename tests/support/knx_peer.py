@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """KNXnet/IP peers for the script tests; the first two print "ready" once they listen.
   sniff IFACE: a line "<source-ip> <service-type-hex>" per KNXnet/IP datagram crossing IFACE (root).
-  search ADDRESS INDIVIDUAL ANSWERS FLOOD: answers each search request on ADDRESS with ANSWERS search
-    responses (individual addresses from INDIVIDUAL up), then FLOOD datagrams of 1000 bytes, no frame.
+  search ADDRESS INDIVIDUAL ANSWERS FLOOD [DELAY]: answers each search request on ADDRESS, DELAY seconds
+    later, with ANSWERS search responses (individual addresses from INDIVIDUAL up), then FLOOD datagrams
+    of 1000 bytes, no frame.
   respond SOCKET GA HEX...: puts an APDU (the bytes after the TPCI byte) on the bus through knxd's local
     socket; the installed knxtool's groupresponse fails with "Open failed" before it speaks to knxd."""
 import socket
 import struct
 import sys
+import time
 
 GROUP = socket.inet_aton("224.0.23.12")
 
@@ -25,7 +27,7 @@ def sniff(iface):
             print(socket.inet_ntoa(packet[12:16]), udp[10:12].hex().upper(), flush=True)
 
 
-def search(address, individual, answers, flood):
+def search(address, individual, answers, flood, delay="0"):
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     sock.bind(("0.0.0.0", 3671))
@@ -36,6 +38,7 @@ def search(address, individual, answers, flood):
         if len(data) < 14 or data[2:4] != b"\x02\x01":
             continue
         reply_to = (socket.inet_ntoa(data[8:12]), struct.unpack("!H", data[12:14])[0])
+        time.sleep(float(delay))
         for n in range(int(answers)):
             body = struct.pack("!BB4sHBBBBH2s6s4s6s30s4B", 8, 1, socket.inet_aton(address), 3671, 54, 1, 2, 0,
                                int(individual, 0) + n, b"", bytes.fromhex("00c5deadbeef"), GROUP,
