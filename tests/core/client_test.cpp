@@ -10,7 +10,7 @@
 #include "tests/support/ScriptedGateway.h"
 
 // The send action's client operations against a gateway, each request's answer awaited 50 ms: what the
-// connect, the write and a second write after the disconnect came to.
+// connect, the write (after one that could not be encoded) and a second write after the disconnect came to.
 struct SendOutcome {
     int connect, channel;
     WriteResult write, writeAfterDisconnect;
@@ -22,6 +22,7 @@ static SendOutcome RunSend(const char* gateway, DWORD answerWaitMs = 50)
     client->m_dwAnswerWaitMs = answerWaitMs;
     client->Open("127.0.0.1", gateway);
     SendOutcome outcome{client->Connect(), client->m_nChannelId, WriteResult::NoTunnel, WriteResult::NoTunnel};
+    client->SendGroupValue(0x0A03, 1, EisData{});  // no value: sends nothing, and the next write is number 0
     outcome.write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
     outcome.writeAfterDisconnect = client->SendGroupValue(0x0A03, 1, EisData{1, {1}});
     client.reset(), testing::internal::GetCapturedStdout();
