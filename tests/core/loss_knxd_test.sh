@@ -18,9 +18,7 @@ knxd=${NETNS_PIDS[-2]}
 gone() { ! kill -0 "$1" 2>/dev/null; }
 on_bus() { grep -q "^Write from [0-9.]* to $1 *\$" "$BUS"; }
 # fresh_knxd: a new knxd with every tunnel slot free, whatever the last case left open.
-fresh_knxd() {
-  kill "$knxd" && wait_until 5 gone "$knxd" && knxd_start "$gw" kvg0 && knxd=${NETNS_PIDS[-2]}
-}
+fresh_knxd() { kill "$knxd" && wait_until 5 gone "$knxd" && knxd_start "$gw" kvg0 && knxd=${NETNS_PIDS[-2]}; }
 # monitor: kelvane-monitor for 30 s in the background, connected on return; its pid in $monitor.
 monitor() {
   (cd "$t/run" && exec ip netns exec "$cl" "$build/kelvane-monitor" 30) >"$t/mon" 2>&1 &
@@ -45,8 +43,7 @@ fresh_knxd || exit 1
 router_loss 20
 sends=() statuses=()  # ten at once, as on a shared gateway; one that neither confirms nor repeats
 for i in $(seq 10); do  # fails two in five at this loss
-  client kelvane send "1/3/$i" EIS6 "$i" >/dev/null 2>&1 &
-  sends+=($!)
+  client kelvane send "1/3/$i" EIS6 "$i" >/dev/null 2>&1 & sends+=($!)
 done
 NETNS_PIDS+=("${sends[@]}")
 for pid in "${sends[@]}"; do wait "$pid"; statuses+=($?); done
