@@ -21,7 +21,7 @@ static SendOutcome RunSend(const char* gateway, DWORD answerWaitMs = 50)
     auto client = std::make_unique<CKnxClient>();
     client->m_dwAnswerWaitMs = answerWaitMs;
     client->Open("127.0.0.1", gateway);
-    SendOutcome outcome{client->Connect(), client->m_nChannelId, WriteResult::NoTunnel, WriteResult::NoTunnel};
+    SendOutcome outcome{client->Connect(), client->m_nChannelId, WriteResult::NoTunnel, {}};
     client->SendGroupValue(0x0A03, 1, EisData{});  // no value: sends nothing, and the next write is number 0
     outcome.write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
     outcome.writeAfterDisconnect = client->SendGroupValue(0x0A03, 1, EisData{1, {1}});

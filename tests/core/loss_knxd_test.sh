@@ -33,7 +33,8 @@ router_drop_service 0x0206 "$gw_ip"
 client kelvane send 1/2/10 EIS6 10 >"$t/out" 2>"$t/err"
 status=$?
 router_clear
-check "connect answer lost: exit 3, one line on stderr" test "$status $(wc -c <"$t/out") $(wc -l <"$t/err")" = "3 0 1"
+check "connect answer lost: exit 3, one line on stderr" \
+  test "$status $(wc -c <"$t/out") $(wc -l <"$t/err")" = "3 0 1"
 knxtool groupswrite "local:$KNXD_SOCK" 1/2/11 1 >/dev/null
 check "the monitor's tunnel carries on" wait_until 5 shown 1/2/11
 check "the send wrote nothing" eval '! on_bus "1/2/10: 0A"'

@@ -22,7 +22,7 @@ static bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
 // L_Data.ind from 1.1.5 to 1/2/3, the value 1 in the APCI byte.
 static Bytes TunnellingRequest(Byte channel, Byte sequence)
 {
-    return {6, 0x10, 4, 0x20, 0, 0x15, 4, channel, sequence, 0, 0x29, 0, 0xBC, 0xE0, 0x11, 5, 0x0A, 3, 1, 0, 0x81};
+    return {6, 16, 4, 0x20, 0, 0x15, 4, channel, sequence, 0, 0x29, 0, 0xBC, 0xE0, 0x11, 5, 10, 3, 1, 0, 0x81};
 }
 
 // The session's host: what the session told, one line per event.
@@ -78,8 +78,8 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
     const std::tuple<const char*, std::vector<Bytes>, Bytes, std::string> cases[] = {
         {"the sequence rule", rule, {0, 1, 1, 2, 2}, line + line + line},
         {"another channel", {TunnellingRequest(6, 3)}, {}, ""},
-        {"requests after datagrams that are no frame", {junk, TunnellingRequest(5, 3), junk, TunnellingRequest(5, 4)},
-         {3, 4}, line + line},
+        {"requests after datagrams that are no frame",
+         {junk, TunnellingRequest(5, 3), junk, TunnellingRequest(5, 4)}, {3, 4}, line + line},
         {"a request of 1400 bytes", {large}, {5}, line}};
     ScriptedGateway gateway("127.0.0.35", 3671, ScriptedGateway::Polite(5));
     Open("127.0.0.35");

@@ -14,7 +14,7 @@ std::string Tunnel(const std::string& cemi)
     std::snprintf(head, sizeof head, "06 10 04 20 %02X %02X 04 05 00 00 ", total >> 8, total & 0xFF);
     return head + cemi;
 }
-std::string Repeat(const std::string& hex, int times) { return times > 0 ? hex + Repeat(hex, times - 1) : ""; }
+std::string Repeat(const std::string& hex, int n) { return n > 0 ? hex + Repeat(hex, n - 1) : ""; }
 
 // A receive buffer as the callers have it: 1024 bytes, an earlier datagram's (0xAA) past the new one.
 struct Received : CFrameOutput {
@@ -92,9 +92,10 @@ TEST(FrameReport, TextsOfEachFrame)
 TEST(FrameReport, GroupServiceOfTelegram)
 {
     // Additional information first (its length byte and bytes), then what follows the group address.
-    const std::tuple<const char*, const char*, int> cases[] = {{"00 ", "01 00 00", 0x00}, {"00 ", "01 00 81", 0x80},
-        {"00 ", "01 00 7F", 0x40}, {"00 ", "03 00 40 0C 33", 0x40}, {"00 ", "01 01 40", 0x140},
-        {"00 ", "01 02 C0", 0x2C0}, {"00 ", "00 00", -1}, {"02 03 03 ", "01 00 41", 0x40}};
+    const std::tuple<const char*, const char*, int> cases[] = {{"00 ", "01 00 00", 0x00},
+        {"00 ", "01 00 81", 0x80}, {"00 ", "01 00 7F", 0x40}, {"00 ", "03 00 40 0C 33", 0x40},
+        {"00 ", "01 01 40", 0x140}, {"00 ", "01 02 C0", 0x2C0}, {"00 ", "00 00", -1},
+        {"02 03 03 ", "01 00 41", 0x40}};
     for (const auto& [addInfo, tail, service] : cases) {
         const std::string request = Tunnel("29 " + std::string(addInfo) + ga + tail);
         std::unique_ptr<CRecvFrame> frame(Received(request).Frame(0x0420));

@@ -18,7 +18,8 @@ TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes)
 // A thread's handle is set once the thread has ended, not before (the endpoint's stop waits on it).
 TEST(Winbase, ThreadHandleIsSetAtItsEnd)
 {
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return Sleep(200), 0; }, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(
+        nullptr, 0, [](LPVOID) -> DWORD { return Sleep(200), 0; }, nullptr, 0, nullptr);
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 0));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
     CloseHandle(thread);
