@@ -38,12 +38,10 @@ fi
 # succeeds, and a scripted gateway or stranger at 127.0.0.x sends from
 # 127.0.0.1, which the client rightly takes for another host.
 bind_anything=(
-  EndpointStart.FailuresAreReportedAndWaitRunningReturns
   SendCliTest.AddressLinesAndBindFailures
 )
 answers_from_elsewhere=(
   EndpointLoopback.DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint
-  ClientSendTest.JunkAndStrangersBeforeTheResponseAreSkipped
   WindowModeTest.TunnelFramesAreReportedAndRequestsAcknowledged
   WindowModeTest.TunnelLossIsNoticed
   WindowModeTest.EveryGrantIsClosedAndNothingGoesOnARefusedOne

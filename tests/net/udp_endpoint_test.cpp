@@ -57,21 +57,26 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
 }
 
 // Sending to one address, it takes datagrams from there alone (any port); sending to a group, from anyone.
-// A send that fails (port 0 cannot be sent to) prints three lines, and the worker goes on.
 TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint)
 {
     ScriptedGateway stranger("127.0.0.2", 0, ScriptedGateway::Silent());
-    const std::pair<const char*, int> runs[] = {{"127.0.0.1", -1}, {"224.0.23.12", -1}, {"127.0.0.1", 0}};
-    testing::internal::CaptureStdout();
-    for (const auto& [destination, port] : runs) {
-        Start(destination, port);
-        if (port == 0) m_endpoint->Write(Bytes(5, 0).data(), 5);
+    for (const char* destination : {"127.0.0.1", "224.0.23.12"}) {
+        Start(destination);
         Send(Bytes(7, 0), &stranger);
         Send(Bytes(5, 1));
         WaitUntil([&] { return m_endpoint->HasData() >= 5; }), Sleep(50);
         EXPECT_EQ(destination[0] == '2' ? 12u : 5u, m_endpoint->HasData()) << destination;
         while (!ReadOne().empty()) {}
     }
+}
+
+TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn)
+{
+    testing::internal::CaptureStdout();
+    Start("127.0.0.1", 0);  // port 0 cannot be sent to
+    m_endpoint->Write(Bytes(5, 0).data(), 5);
+    Send(Bytes(5, 0));
+    EXPECT_TRUE(WaitUntil([&] { return m_endpoint->HasData() == 5; }));
     m_endpoint->EndWorker();
     EXPECT_EQ("*** Error: WSAEINVAL        \n+   IP 127.0.0.1:0\n+   send 5/-1 bytes\n",
               testing::internal::GetCapturedStdout());
