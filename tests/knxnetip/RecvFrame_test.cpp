@@ -14,12 +14,7 @@ std::string Tunnel(const std::string& cemi)
     std::snprintf(head, sizeof head, "06 10 04 20 %02X %02X 04 05 00 00 ", total >> 8, total & 0xFF);
     return head + cemi;
 }
-std::string Repeat(const std::string& hex, int times)
-{
-    std::string out;
-    while (times-- > 0) out += hex;
-    return out;
-}
+std::string Repeat(const std::string& hex, int n) { return n > 0 ? hex + Repeat(hex, n - 1) : ""; }
 
 // A receive buffer as the callers have it: 1024 bytes, an earlier datagram's (0xAA) past the new one.
 struct Received : CFrameOutput {
