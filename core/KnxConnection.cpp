@@ -14,15 +14,6 @@ using namespace knxnetip;
 
 namespace {
 
-void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
-{
-    endpoint.SetNotify(client, notifyMsg);
-    endpoint.m_strLocIpAddr = client->m_strLocalIpAddress;
-    endpoint.m_strDstIpAddr = client->m_strGatewayIpAddress;
-    endpoint.Start(kKnxNetIpPort, 0);
-    endpoint.WaitRunning();
-}
-
 std::uint64_t NowMs()
 {
     using namespace std::chrono;
@@ -40,14 +31,21 @@ void CKnxClient::Open(CString localIpAddress, CString gatewayIpAddress)
     m_strLocalIpAddress = localIpAddress;
     m_strGatewayIpAddress = gatewayIpAddress;
     m_dwLocalAddress = inet_addr(localIpAddress);
-    StartEndpoint(this, m_controlEndpoint, WM_KNX_CONTROL_DATA);
-    StartEndpoint(this, m_dataEndpoint, WM_KNX_TUNNEL_DATA);
+    m_controlEndpoint.SetNotify(this, WM_KNX_CONTROL_DATA);
+    m_dataEndpoint.SetNotify(this, WM_KNX_TUNNEL_DATA);
+    Reopen();
+}
+
+void CKnxClient::Reopen()
+{
+    for (CUdpEndpoint* endpoint : {&m_controlEndpoint, &m_dataEndpoint}) {
+        endpoint->Start(m_strLocalIpAddress, m_strGatewayIpAddress, kKnxNetIpPort, 0);
+        endpoint->WaitRunning();
+    }
     m_nControlPort = m_controlEndpoint.m_nLocPort;
     m_nDataPort = m_dataEndpoint.m_nLocPort;
     m_bInitialized = 1;
 }
-
-void CKnxClient::Reopen() { Open(m_strLocalIpAddress, m_strGatewayIpAddress); }
 
 void CKnxClient::StartChannel(int channel)
 {

@@ -88,11 +88,14 @@ CUdpEndpoint::~CUdpEndpoint()
     CloseKernelHandle(m_hRxReady);
 }
 
-DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort)
+DWORD CUdpEndpoint::Start(const CString& localAddress, const CString& remoteAddress, DWORD remotePort,
+                          DWORD localPort)
 {
-    // Two workers must never share the pipes, and the ports below are read
-    // by a running worker: the earlier one ends first.
+    // Two workers must never share the pipes, and the addresses and ports
+    // below are read by a running worker: the earlier one ends first.
     EndWorker();
+    m_strLocIpAddr = localAddress;
+    m_strDstIpAddr = remoteAddress;
     m_nDstPort = static_cast<int>(remotePort);
     m_nLocPort = static_cast<int>(localPort);
     if (m_strLocIpAddr.IsEmpty()) {
@@ -120,15 +123,19 @@ DWORD CUdpEndpoint::WaitRunning()
     return m_bRunning.load(std::memory_order_acquire) == 1 ? 1 : 0;
 }
 
-void CUdpEndpoint::Stop() { m_bStop.store(1, std::memory_order_release); }
-
-// The worker waits in one place only, which the wake-up ends: a signal and
-// a join, with no idle wait of up to 200 ms.
-void CUdpEndpoint::EndWorker()
+// The worker waits in one place only, which the wake-up ends: it leaves at
+// once, with no idle wait of up to 200 ms.
+void CUdpEndpoint::RequestStop()
 {
     if (!m_hThread) return;
     m_bStop.store(1, std::memory_order_release);
     SetEvent(m_hWake);
+}
+
+void CUdpEndpoint::EndWorker()
+{
+    if (!m_hThread) return;
+    RequestStop();
     WaitForSingleObject(m_hThread, INFINITE);
     CloseHandle(m_hThread);
     m_hThread = nullptr;
