@@ -238,14 +238,16 @@ SOCKET CUdpEndpoint::OpenSocket()
         const char* failure;
     };
     static const Option kOptions[] = {
-        {SO_REUSEADDR, "error setsocketopt SO_REUSEADDR\n"},
-        {SO_DONTROUTE, "error setsocketopt SO_DONTROUTE\n"},
-        {SO_BROADCAST, "error setsocketopt SO_BROADCAST\n"},
+        {SO_REUSEADDR, "error setsocketopt SO_REUSEADDR"},
+        {SO_DONTROUTE, "error setsocketopt SO_DONTROUTE"},
+        {SO_BROADCAST, "error setsocketopt SO_BROADCAST"},
     };
     for (const Option& option : kOptions) {
         const std::int32_t on = 1;
         if (win::setsockopt(s, SOL_SOCKET, option.name, &on, sizeof on) < 0) {
-            perror(option.failure);
+            // errno says nothing of a Windows Sockets call: its own code does.
+            const int code = WSAGetLastError();
+            fprintf(stderr, "%s: %d %s\n", option.failure, code, static_cast<LPCTSTR>(SocketErrorText(code)));
             closesocket(s);
             return INVALID_SOCKET;
         }
