@@ -63,8 +63,6 @@ void SearchCommand()
 {
     g_pCurrentClient = new CKnxClient;
     g_pCurrentClient->Search();
-    if (g_pCurrentClient != nullptr) {
-        delete g_pCurrentClient;
-        g_pCurrentClient = nullptr;
-    }
+    delete g_pCurrentClient;
+    g_pCurrentClient = nullptr;
 }
