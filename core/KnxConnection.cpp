@@ -21,9 +21,6 @@ std::uint64_t NowMs()
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
-BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
-
 }  // namespace
 
 void CKnxClient::Open(CString localIpAddress, CString gatewayIpAddress)
@@ -86,8 +83,8 @@ int CKnxClient::Connect()
     m_nUnansweredConnects = answer ? attempts - 1 : attempts;
     m_nLastConnectMs = m_nLastWriteMs;
     if (!answer) return kNoAnswer;
-    const int status = ControlStatus(*answer);
-    if (status == kNoError) StartChannel(ControlChannel(*answer));
+    const int status = answer->FrameByte(kOffResponseStatus);
+    if (status == kNoError) StartChannel(answer->FrameByte(kOffResponseChannelId));
     return status;
 }
 
@@ -105,11 +102,10 @@ WriteResult CKnxClient::SendGroupValue(WORD groupAddress, int eisType, const Eis
     const int length = BuildGroupWrite(frame);
     if (length == 0) return WriteResult::NotEncoded;
     const int channel = m_nChannelId, sequence = frame[kOffSequence];
-    std::unique_ptr<CRecvFrame> ack =
-        Exchange(m_dataEndpoint, frame, length, exchange::kWriteAttempts, [&](int serviceType, CRecvFrame& f) {
-            return serviceType == kTunnellingAck && f.m_body[kOffChannelId - kHeaderSize] == channel &&
-                   f.m_body[kOffSequence - kHeaderSize] == sequence &&
-                   f.m_body[kOffConnStatus - kHeaderSize] == kNoError;
+    std::unique_ptr<CRecvFrame> ack = Exchange(
+        m_dataEndpoint, frame, length, exchange::kWriteAttempts, [&](int serviceType, CRecvFrame& f) {
+            return serviceType == kTunnellingAck && f.FrameByte(kOffChannelId) == channel &&
+                   f.FrameByte(kOffSequence) == sequence && f.FrameByte(kOffConnStatus) == kNoError;
         });
     return ack ? WriteResult::Acknowledged : WriteResult::Unacknowledged;
 }
@@ -123,7 +119,8 @@ void CKnxClient::Disconnect()
         const int channel = m_nChannelId;
         Exchange(m_controlEndpoint, frame, length, exchange::kDisconnectAttempts,
                  [&](int serviceType, CRecvFrame& f) {
-                     return serviceType == kDisconnectResponse && ControlChannel(f) == channel;
+                     return serviceType == kDisconnectResponse &&
+                            f.FrameByte(kOffResponseChannelId) == channel;
                  });
         m_nChannelId = -1;
     }
@@ -162,12 +159,13 @@ void CKnxClient::Stray(int serviceType, CRecvFrame& frame)
 {
     if (serviceType == kConnectResponse) {
         if (m_nUnansweredConnects > 0) --m_nUnansweredConnects;
-        const int channel = ControlChannel(frame);
-        if (ControlStatus(frame) == kNoError && channel != m_nChannelId) SendDisconnectFor(channel);
+        const int channel = frame.FrameByte(kOffResponseChannelId);
+        if (frame.FrameByte(kOffResponseStatus) == kNoError && channel != m_nChannelId)
+            SendDisconnectFor(channel);
     } else if (serviceType == kTunnellingRequest && m_nChannelId >= 0 &&
-               frame.m_body[kOffChannelId - kHeaderSize] == m_nChannelId &&
+               frame.FrameByte(kOffChannelId) == m_nChannelId &&
                frame.m_nLength >= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) {
-        if (JudgeSequence(frame.m_body[kOffSequence - kHeaderSize]) != Sequence::Other)
+        if (JudgeSequence(frame.FrameByte(kOffSequence)) != Sequence::Other)
             SendTunnellingAck(m_dataEndpoint);
     }
 }
