@@ -89,7 +89,6 @@ public:
     void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     // A DISCONNECT_REQUEST for channel (one granted that we do not keep).
     void SendDisconnectFor(int channel);
-    void SendTunnellingRequest(CUdpEndpoint& endpoint);
     // Builds the group-value write of m_wGroupAddress, m_nEisType and
     // m_value on m_nChannelId into frame and takes the next sequence number;
     // 0, with the line "EIS-Type not supported" and the counter kept, for a

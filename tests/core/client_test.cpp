@@ -138,7 +138,8 @@ TEST(ClientTest, LinesOfRefusedAndTracedSteps)
         client.SetDebugLevel(level);
         client.Connect();
         client.m_nChannelId = 5, client.m_nEisType = eisType, client.m_value = eisType ? EisData{2, {0, 200}} : EisData{};
-        client.SendTunnellingRequest(client.m_dataEndpoint);
+        BYTE frame[64];
+        client.BuildGroupWrite(frame);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
         EXPECT_EQ(std::string(client.m_strLog) + std::to_string(client.m_nControlPort + client.m_nSendSequence),
                   std::string("Ostrel is not initialized\n") + (level ? "1" : "0"));
