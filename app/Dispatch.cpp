@@ -25,6 +25,13 @@ void ResetSettings()
 
 }  // namespace
 
+bool StartFramework()
+{
+    if (AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0)) return true;
+    std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
+    return false;
+}
+
 Prepared PrepareCommand(std::ostream& out)
 {
     ResetSettings();

@@ -6,6 +6,10 @@
 #include "knx/EisTypes.h"
 #include "platform/wintypes.h"
 
+// Each program's first step: starts the framework; false, after the line on
+// standard error that says so, when it cannot (the program then exits with 1).
+bool StartFramework();
+
 // Resets and reads the settings, checks both addresses, initialises the
 // socket support, prints the banner from level 1 and runs "search" or
 // "send GA Type Value" (word in any case; the operands and the gateway

@@ -54,9 +54,7 @@ int SendCommand(WORD groupAddress, int eisType, const EisData& value)
     const int connectStatus = g_pCurrentClient->Connect();
     const WriteResult write = g_pCurrentClient->SendGroupValue(groupAddress, eisType, value);
     g_pCurrentClient->Disconnect();
-    if (g_pCurrentClient != nullptr) {
-        delete g_pCurrentClient;
-        g_pCurrentClient = nullptr;
-    }
+    delete g_pCurrentClient;
+    g_pCurrentClient = nullptr;
     return Outcome(connectStatus, write);
 }

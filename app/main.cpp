@@ -10,10 +10,7 @@ CWinApp theApp;
 
 int main(int argc, char* argv[], char* /*envp*/[])
 {
-    if (!AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0)) {
-        std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
-        return 1;
-    }
+    if (!StartFramework()) return 1;
     if (argc > 1) return DispatchCommand(argc, argv);
     CString usage(
         "Kelvane\n  Kommandos:\n  - search : suche nach EIB/KNX Gateway\n"

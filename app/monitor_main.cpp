@@ -1,6 +1,7 @@
 // The bus monitor's entry: kelvane-monitor [SECONDS].
 #include <iostream>
 
+#include "app/Dispatch.h"
 #include "app/Monitor.h"
 #include "platform/afxapp.h"
 
@@ -8,10 +9,7 @@ CWinApp theApp;
 
 int main(int argc, char* argv[])
 {
-    if (!AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0)) {
-        std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
-        return 1;
-    }
+    if (!StartFramework()) return 1;
     int seconds = argc == 2 ? ParseMonitorSeconds(argv[1]) : 0;
     if (argc > 2 || seconds < 0) {
         std::cerr << "usage: kelvane-monitor [SECONDS]  (SECONDS: a whole number from 1 to "

@@ -1,6 +1,7 @@
 // The group reader's entry: kelvane-read GA [TYPE] [SECONDS].
 #include <iostream>
 
+#include "app/Dispatch.h"
 #include "app/Read.h"
 #include "platform/afxapp.h"
 
@@ -8,10 +9,7 @@ CWinApp theApp;
 
 int main(int argc, char* argv[])
 {
-    if (!AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), 0)) {
-        std::cerr << "Fatal Error: MFC initialization failed" << std::endl;
-        return 1;
-    }
+    if (!StartFramework()) return 1;
     int eisType = 0, seconds = 0;
     if (argc < 2 || argc > 4 || !ParseReadOperands(argc - 2, argv + 2, eisType, seconds)) {
         std::cerr << "usage: kelvane-read GA [TYPE] [SECONDS]  (TYPE: EIS1 to EIS15; SECONDS: a whole number "

@@ -41,9 +41,7 @@ int main()
     getsockname(peer, reinterpret_cast<sockaddr*>(&address), &length);
 
     CUdpEndpoint endpoint;
-    endpoint.m_strLocIpAddr = "127.0.0.1";
-    endpoint.m_strDstIpAddr = "127.0.0.1";
-    endpoint.Start(ntohs(address.sin_port), 0);
+    endpoint.Start("127.0.0.1", "127.0.0.1", ntohs(address.sin_port), 0);
     if (endpoint.WaitRunning() != 1) {
         fprintf(stderr, "endpoint did not start\n");
         return 2;
@@ -78,7 +76,7 @@ int main()
         endpoint.Read(buffer, sizeof buffer);
     }
     const long allocations = g_allocations.load() - allocationsBefore;
-    endpoint.Stop();
+    endpoint.RequestStop();
     close(peer);
 
     if (micros.empty()) {

@@ -49,13 +49,6 @@ void CKnxClient::SendDisconnectFor(int channel)
     m_controlEndpoint.Write(frame, static_cast<DWORD>(length));
 }
 
-void CKnxClient::SendTunnellingRequest(CUdpEndpoint& endpoint)
-{
-    BYTE frame[kLargestOutgoingFrame];
-    const int length = BuildGroupWrite(frame);
-    if (length > 0) endpoint.Write(frame, static_cast<DWORD>(length));
-}
-
 int CKnxClient::BuildGroupWrite(BYTE* frame)
 {
     const int length =

@@ -6,14 +6,14 @@ CKnxClient* g_pCurrentClient = nullptr;
 
 CKnxClient::CKnxClient() {}
 
-// Every running worker is told to stop first; the endpoints' own destructors
-// then wait for each, so the waits overlap instead of adding up.
-CKnxClient::~CKnxClient() { StopRunningEndpoints(); }
+// Every worker is asked to stop (and woken) first; the endpoints' own
+// destructors then wait for each, so the waits overlap instead of adding up.
+CKnxClient::~CKnxClient() { StopEndpoints(); }
 
-void CKnxClient::StopRunningEndpoints()
+void CKnxClient::StopEndpoints()
 {
     for (CUdpEndpoint* endpoint : {&m_searchEndpoint, &m_controlEndpoint, &m_dataEndpoint})
-        if (endpoint->m_bRunning == 1) endpoint->Stop();
+        endpoint->RequestStop();
 }
 
 void CKnxClient::SetDebugLevel(int level)

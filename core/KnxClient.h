@@ -66,7 +66,7 @@ public:
     void SetDebugLevel(int level);
     // To the listener when one is set; otherwise to the log and standard output.
     void Output(CString text) override;
-    // Starts the control and data endpoints for the two addresses.
+    // Starts the control and data endpoints for the two addresses. Once per client.
     void Open(CString localIpAddress, CString gatewayIpAddress);
     // Ends the endpoints' workers and starts them again, on new sockets and
     // ports (an address that could not be bound before may be there now).
@@ -89,7 +89,6 @@ public:
     void SendDisconnectRequest(CUdpEndpoint& endpoint, DWORD localAddress, int controlPort);
     // A DISCONNECT_REQUEST for channel (one granted that we do not keep).
     void SendDisconnectFor(int channel);
-    void SendTunnellingRequest(CUdpEndpoint& endpoint);
     // Builds the group-value write of m_wGroupAddress, m_nEisType and
     // m_value on m_nChannelId into frame and takes the next sequence number;
     // 0, with the line "EIS-Type not supported" and the counter kept, for a
@@ -163,8 +162,8 @@ private:
     // What arrives beside the answer awaited: a grant we do not keep is
     // closed, a request from the gateway acknowledged by the rule.
     void Stray(int serviceType, CRecvFrame& frame);
-    // Tells the search, control and data endpoint, in this order, to stop if running.
-    void StopRunningEndpoints();
+    // Asks the search, control and data endpoints' workers to stop; returns at once.
+    void StopEndpoints();
     void HandleEachFrame(CUdpEndpoint& endpoint, FrameStep step);
 
     int m_nUnansweredConnects = 0;  // connect requests sent beyond the one answered

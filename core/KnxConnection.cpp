@@ -14,24 +14,12 @@ using namespace knxnetip;
 
 namespace {
 
-void StartEndpoint(CKnxClient* client, CUdpEndpoint& endpoint, UINT notifyMsg)
-{
-    endpoint.SetNotify(client, notifyMsg);
-    endpoint.m_strLocIpAddr = client->m_strLocalIpAddress;
-    endpoint.m_strDstIpAddr = client->m_strGatewayIpAddress;
-    endpoint.Start(kKnxNetIpPort, 0);
-    endpoint.WaitRunning();
-}
-
 std::uint64_t NowMs()
 {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
-
-BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
-BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
 
 }  // namespace
 
@@ -40,14 +28,21 @@ void CKnxClient::Open(CString localIpAddress, CString gatewayIpAddress)
     m_strLocalIpAddress = localIpAddress;
     m_strGatewayIpAddress = gatewayIpAddress;
     m_dwLocalAddress = inet_addr(localIpAddress);
-    StartEndpoint(this, m_controlEndpoint, WM_KNX_CONTROL_DATA);
-    StartEndpoint(this, m_dataEndpoint, WM_KNX_TUNNEL_DATA);
+    m_controlEndpoint.SetNotify(this, WM_KNX_CONTROL_DATA);
+    m_dataEndpoint.SetNotify(this, WM_KNX_TUNNEL_DATA);
+    Reopen();
+}
+
+void CKnxClient::Reopen()
+{
+    for (CUdpEndpoint* endpoint : {&m_controlEndpoint, &m_dataEndpoint}) {
+        endpoint->Start(m_strLocalIpAddress, m_strGatewayIpAddress, kKnxNetIpPort, 0);
+        endpoint->WaitRunning();
+    }
     m_nControlPort = m_controlEndpoint.m_nLocPort;
     m_nDataPort = m_dataEndpoint.m_nLocPort;
     m_bInitialized = 1;
 }
-
-void CKnxClient::Reopen() { Open(m_strLocalIpAddress, m_strGatewayIpAddress); }
 
 void CKnxClient::StartChannel(int channel)
 {
@@ -88,8 +83,8 @@ int CKnxClient::Connect()
     m_nUnansweredConnects = answer ? attempts - 1 : attempts;
     m_nLastConnectMs = m_nLastWriteMs;
     if (!answer) return kNoAnswer;
-    const int status = ControlStatus(*answer);
-    if (status == kNoError) StartChannel(ControlChannel(*answer));
+    const int status = answer->FrameByte(kOffResponseStatus);
+    if (status == kNoError) StartChannel(answer->FrameByte(kOffResponseChannelId));
     return status;
 }
 
@@ -107,11 +102,10 @@ WriteResult CKnxClient::SendGroupValue(WORD groupAddress, int eisType, const Eis
     const int length = BuildGroupWrite(frame);
     if (length == 0) return WriteResult::NotEncoded;
     const int channel = m_nChannelId, sequence = frame[kOffSequence];
-    std::unique_ptr<CRecvFrame> ack =
-        Exchange(m_dataEndpoint, frame, length, exchange::kWriteAttempts, [&](int serviceType, CRecvFrame& f) {
-            return serviceType == kTunnellingAck && f.m_body[kOffChannelId - kHeaderSize] == channel &&
-                   f.m_body[kOffSequence - kHeaderSize] == sequence &&
-                   f.m_body[kOffConnStatus - kHeaderSize] == kNoError;
+    std::unique_ptr<CRecvFrame> ack = Exchange(
+        m_dataEndpoint, frame, length, exchange::kWriteAttempts, [&](int serviceType, CRecvFrame& f) {
+            return serviceType == kTunnellingAck && f.FrameByte(kOffChannelId) == channel &&
+                   f.FrameByte(kOffSequence) == sequence && f.FrameByte(kOffConnStatus) == kNoError;
         });
     return ack ? WriteResult::Acknowledged : WriteResult::Unacknowledged;
 }
@@ -125,7 +119,8 @@ void CKnxClient::Disconnect()
         const int channel = m_nChannelId;
         Exchange(m_controlEndpoint, frame, length, exchange::kDisconnectAttempts,
                  [&](int serviceType, CRecvFrame& f) {
-                     return serviceType == kDisconnectResponse && ControlChannel(f) == channel;
+                     return serviceType == kDisconnectResponse &&
+                            f.FrameByte(kOffResponseChannelId) == channel;
                  });
         m_nChannelId = -1;
     }
@@ -164,12 +159,13 @@ void CKnxClient::Stray(int serviceType, CRecvFrame& frame)
 {
     if (serviceType == kConnectResponse) {
         if (m_nUnansweredConnects > 0) --m_nUnansweredConnects;
-        const int channel = ControlChannel(frame);
-        if (ControlStatus(frame) == kNoError && channel != m_nChannelId) SendDisconnectFor(channel);
+        const int channel = frame.FrameByte(kOffResponseChannelId);
+        if (frame.FrameByte(kOffResponseStatus) == kNoError && channel != m_nChannelId)
+            SendDisconnectFor(channel);
     } else if (serviceType == kTunnellingRequest && m_nChannelId >= 0 &&
-               frame.m_body[kOffChannelId - kHeaderSize] == m_nChannelId &&
+               frame.FrameByte(kOffChannelId) == m_nChannelId &&
                frame.m_nLength >= static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) {
-        if (JudgeSequence(frame.m_body[kOffSequence - kHeaderSize]) != Sequence::Other)
+        if (JudgeSequence(frame.FrameByte(kOffSequence)) != Sequence::Other)
             SendTunnellingAck(m_dataEndpoint);
     }
 }

@@ -32,21 +32,19 @@ void CKnxClient::Search()
     win::hostent* host = win::gethostbyname(hostName);
     if (host == nullptr || host->h_addr_list[0] == nullptr) return;
 
+    m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
     for (int n = 1; host->h_addr_list[n - 1] != nullptr; ++n) {
         in_addr address;
         memcpy(&address, host->h_addr_list[n - 1], sizeof address);
         CString addressText = inet_ntoa(address);
 
-        // The previous interface's worker reads these fields until it ends.
-        // What it passed on after that interface's answer (a second answer,
-        // a late one) belongs to that interface, not to this one.
-        m_searchEndpoint.EndWorker();
-        DiscardWaiting(m_searchEndpoint);
-        m_searchEndpoint.SetNotify(this, WM_KNX_SEARCH_DATA);
-        m_searchEndpoint.m_strLocIpAddr = addressText;
-        m_searchEndpoint.m_strDstIpAddr = kDiscoveryAddress;
-        m_searchEndpoint.Start(knxnetip::kKnxNetIpPort, knxnetip::kKnxNetIpPort);
+        m_searchEndpoint.Start(addressText, kDiscoveryAddress, knxnetip::kKnxNetIpPort,
+                               knxnetip::kKnxNetIpPort);
         m_searchEndpoint.WaitRunning();
+        // What waits before the request goes out answers none of it: the
+        // previous interface's worker may have passed on a second or a late
+        // answer before it ended.
+        DiscardWaiting(m_searchEndpoint);
 
         CString line;
         line.Format("%d. trying interface %s ..\n\n", n, static_cast<const char*>(addressText));
@@ -56,7 +54,7 @@ void CKnxClient::Search()
         int serviceType = 0;
         std::unique_ptr<CRecvFrame> frame = NextFrame(m_searchEndpoint, kAnswerWaitMs, serviceType);
         if (frame) frame->Report();
-        if (m_searchEndpoint.m_bRunning == 1) m_searchEndpoint.Stop();
+        m_searchEndpoint.RequestStop();
         Sleep(kPauseMs);
     }
 }
@@ -65,8 +63,6 @@ void SearchCommand()
 {
     g_pCurrentClient = new CKnxClient;
     g_pCurrentClient->Search();
-    if (g_pCurrentClient != nullptr) {
-        delete g_pCurrentClient;
-        g_pCurrentClient = nullptr;
-    }
+    delete g_pCurrentClient;
+    g_pCurrentClient = nullptr;
 }

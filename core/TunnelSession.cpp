@@ -22,10 +22,6 @@ const UINT kRecheckMs = exchange::kAnswerWaitMs + 500;
 // this long, the connection is checked (the heartbeat keeps its own beat).
 const UINT kQuietCheckMs = 2 * exchange::kAnswerWaitMs + 500;
 
-BYTE ControlChannel(const CRecvFrame& frame) { return frame.m_body[kOffControlChannelId - kHeaderSize]; }
-BYTE ControlStatus(const CRecvFrame& frame) { return frame.m_body[kOffResponseStatus - kHeaderSize]; }
-BYTE TunnelByte(const CRecvFrame& frame, int offset) { return frame.m_body[offset - kHeaderSize]; }
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CTunnelSession, CWnd)
@@ -245,10 +241,10 @@ void CTunnelSession::OnControlFrame(int serviceType, CRecvFrame& frame)
         return;
     }
     const int channel = m_pClient->m_nChannelId;
-    const bool ours = channel >= 0 && ControlChannel(frame) == channel;
+    const bool ours = channel >= 0 && frame.FrameByte(kOffControlChannelId) == channel;
     if (!ours || (m_state != State::Open && m_state != State::Stopping)) return;
     if (serviceType == kConnStateResponse && m_state == State::Open) {
-        const int status = ControlStatus(frame);
+        const int status = frame.FrameByte(kOffResponseStatus);
         if (status == kNoError) {
             Disarm(kStateTimer);
             m_bChecking = false;
@@ -271,7 +267,7 @@ void CTunnelSession::OnControlFrame(int serviceType, CRecvFrame& frame)
 // any other grant (late, or for a repeated request) is closed at once, unreported.
 void CTunnelSession::OnConnectResponse(CRecvFrame& frame)
 {
-    const int status = ControlStatus(frame), channel = ControlChannel(frame);
+    const int status = frame.FrameByte(kOffResponseStatus), channel = frame.FrameByte(kOffResponseChannelId);
     if (m_state != State::Connecting) {
         if (status == kNoError && channel != m_pClient->m_nChannelId) m_pClient->SendDisconnectFor(channel);
         return;
@@ -306,9 +302,9 @@ void CTunnelSession::OnTunnelFrame(int serviceType, CRecvFrame& frame)
         return;
     }
     if (serviceType == kTunnellingAck) {
-        if (m_bRequestPending && TunnelByte(frame, kOffChannelId) == m_pClient->m_nChannelId &&
-            TunnelByte(frame, kOffSequence) == m_nRequestSequence &&
-            TunnelByte(frame, kOffConnStatus) == kNoError) {
+        if (m_bRequestPending && frame.FrameByte(kOffChannelId) == m_pClient->m_nChannelId &&
+            frame.FrameByte(kOffSequence) == m_nRequestSequence &&
+            frame.FrameByte(kOffConnStatus) == kNoError) {
             m_bRequestPending = false;
             Disarm(kRequestTimer);
         }
@@ -336,9 +332,9 @@ void CTunnelSession::Acknowledge()
 void CTunnelSession::OnTunnelRequest(CRecvFrame& frame)
 {
     if (m_state != State::Open && m_state != State::Stopping) return;
-    if (m_pClient->m_nChannelId < 0 || TunnelByte(frame, kOffChannelId) != m_pClient->m_nChannelId) return;
+    if (m_pClient->m_nChannelId < 0 || frame.FrameByte(kOffChannelId) != m_pClient->m_nChannelId) return;
     if (frame.m_nLength < static_cast<DWORD>(kHeaderSize + kConnHeaderSize)) return;
-    switch (m_pClient->JudgeSequence(TunnelByte(frame, kOffSequence))) {
+    switch (m_pClient->JudgeSequence(frame.FrameByte(kOffSequence))) {
     case CKnxClient::Sequence::Taken: {
         // Acknowledged first: the host may end the session on what it hears.
         Acknowledge();

@@ -19,7 +19,7 @@ int CKnxClient::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
 
 void CKnxClient::OnDestroy()
 {
-    StopRunningEndpoints();
+    StopEndpoints();
     CWnd::OnDestroy();
 }
 

@@ -34,13 +34,15 @@ public:
     // and at most the size of m_body. The rest of m_body reads as zero.
     void SetBody(const BYTE* body, DWORD length, int available);
 
+    // The byte at a frame offset of FrameLayout.h (counted from the header,
+    // so kHeaderSize and above).
+    BYTE FrameByte(int offset) const { return m_body[offset - knxnetip::kHeaderSize]; }
+
     DWORD m_nLength = 0;
     BYTE m_body[knxnetip::kBodySize] = {};
     CFrameOutput* m_pClient = nullptr;
 
 protected:
-    // Frame byte offset (counted from the header) as read from m_body.
-    BYTE FrameByte(int offset) const { return m_body[offset - knxnetip::kHeaderSize]; }
     const BYTE* FrameBytes(int offset) const { return m_body + offset - knxnetip::kHeaderSize; }
 
     void Print(CString text);

@@ -88,11 +88,14 @@ CUdpEndpoint::~CUdpEndpoint()
     CloseKernelHandle(m_hRxReady);
 }
 
-DWORD CUdpEndpoint::Start(DWORD remotePort, DWORD localPort)
+DWORD CUdpEndpoint::Start(const CString& localAddress, const CString& remoteAddress, DWORD remotePort,
+                          DWORD localPort)
 {
-    // Two workers must never share the pipes, and the ports below are read
-    // by a running worker: the earlier one ends first.
+    // Two workers must never share the pipes, and the addresses and ports
+    // below are read by a running worker: the earlier one ends first.
     EndWorker();
+    m_strLocIpAddr = localAddress;
+    m_strDstIpAddr = remoteAddress;
     m_nDstPort = static_cast<int>(remotePort);
     m_nLocPort = static_cast<int>(localPort);
     if (m_strLocIpAddr.IsEmpty()) {
@@ -120,15 +123,19 @@ DWORD CUdpEndpoint::WaitRunning()
     return m_bRunning.load(std::memory_order_acquire) == 1 ? 1 : 0;
 }
 
-void CUdpEndpoint::Stop() { m_bStop.store(1, std::memory_order_release); }
-
-// The worker waits in one place only, which the wake-up ends: a signal and
-// a join, with no idle wait of up to 200 ms.
-void CUdpEndpoint::EndWorker()
+// The worker waits in one place only, which the wake-up ends: it leaves at
+// once, with no idle wait of up to 200 ms.
+void CUdpEndpoint::RequestStop()
 {
     if (!m_hThread) return;
     m_bStop.store(1, std::memory_order_release);
     SetEvent(m_hWake);
+}
+
+void CUdpEndpoint::EndWorker()
+{
+    if (!m_hThread) return;
+    RequestStop();
     WaitForSingleObject(m_hThread, INFINITE);
     CloseHandle(m_hThread);
     m_hThread = nullptr;
@@ -231,14 +238,16 @@ SOCKET CUdpEndpoint::OpenSocket()
         const char* failure;
     };
     static const Option kOptions[] = {
-        {SO_REUSEADDR, "error setsocketopt SO_REUSEADDR\n"},
-        {SO_DONTROUTE, "error setsocketopt SO_DONTROUTE\n"},
-        {SO_BROADCAST, "error setsocketopt SO_BROADCAST\n"},
+        {SO_REUSEADDR, "error setsocketopt SO_REUSEADDR"},
+        {SO_DONTROUTE, "error setsocketopt SO_DONTROUTE"},
+        {SO_BROADCAST, "error setsocketopt SO_BROADCAST"},
     };
     for (const Option& option : kOptions) {
         const std::int32_t on = 1;
         if (win::setsockopt(s, SOL_SOCKET, option.name, &on, sizeof on) < 0) {
-            perror(option.failure);
+            // errno says nothing of a Windows Sockets call: its own code does.
+            const int code = WSAGetLastError();
+            fprintf(stderr, "%s: %d %s\n", option.failure, code, static_cast<LPCTSTR>(SocketErrorText(code)));
             closesocket(s);
             return INVALID_SOCKET;
         }

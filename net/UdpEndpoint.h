@@ -24,19 +24,19 @@ public:
     CUdpEndpoint(const CUdpEndpoint&) = delete;
     CUdpEndpoint& operator=(const CUdpEndpoint&) = delete;
 
-    // Starts a worker for the stored addresses. 1 when a worker was created,
-    // 0 when an address text is empty (a line says which). Ends an earlier
-    // worker of this endpoint first.
-    DWORD Start(DWORD remotePort, DWORD localPort);
+    // Ends an earlier worker of this endpoint, then starts one for the
+    // addresses and ports given (local port 0: any). 1 when a worker was
+    // created, 0 when an address text is empty (a line says which).
+    DWORD Start(const CString& localAddress, const CString& remoteAddress, DWORD remotePort, DWORD localPort);
     // Waits until the worker has bound its socket: 1. Returns 0 once the
     // worker has failed (or none was started); never waits for ever.
     DWORD WaitRunning();
-    // Asks the worker to leave; returns at once.
-    void Stop();
-    // Asks the worker to leave and waits until it has: afterwards the owner
-    // may change the addresses and the notification. Does nothing without one.
-    void EndWorker();
+    // Asks the worker to leave and wakes it; returns at once. What was
+    // written before still leaves. The next Start or the destructor waits
+    // for its end. Does nothing without one.
+    void RequestStop();
     // Records owner as the window to notify, if it has a window, and the id.
+    // Only while no worker runs: the worker reads them.
     void SetNotify(CWnd* owner, DWORD messageId);
     // Worker thread: called once per received datagram, after its bytes
     // went into the receive pipe. Posts m_nNotifyMsg to the owner window.
@@ -60,10 +60,6 @@ public:
     static DWORD WINAPI WorkerThread(LPVOID endpoint);
 
     HANDLE m_hThread = nullptr;
-    std::atomic<std::int32_t> m_bRunning{0};
-    std::atomic<std::int32_t> m_bStop{0};
-    CString m_strLocIpAddr;
-    CString m_strDstIpAddr;
     int m_nLocPort = 0;
     int m_nDstPort = 0;
     CWnd* m_pOwnerWnd = nullptr;
@@ -78,6 +74,8 @@ private:
     static const int kRecordHeader = sizeof(DWORD);
     static const DWORD kLargestWrite = 32 * 1024;
 
+    // Asks the worker to leave and waits until it has.
+    void EndWorker();
     // Worker side: a bound socket, or INVALID_SOCKET after reporting why
     // not; then the loop that serves it.
     SOCKET OpenSocket();
@@ -86,6 +84,10 @@ private:
     void PassOnRecord();
     bool SendOne(SOCKET s, BYTE* buffer);
 
+    std::atomic<std::int32_t> m_bRunning{0};
+    std::atomic<std::int32_t> m_bStop{0};
+    CString m_strLocIpAddr;
+    CString m_strDstIpAddr;
     int m_bSocketsStarted = 0;  // WSAStartup succeeded; WSACleanup is owed
     // Set by the worker once it runs or has failed to (WaitRunning's signal).
     HANDLE m_hStarted = nullptr;

@@ -18,8 +18,8 @@ class EndpointLoopback : public ::testing::Test {
 protected:
     void Start(const char* destination = "127.0.0.1", int port = -1)
     {
-        m_endpoint->m_strLocIpAddr = "127.0.0.1", m_endpoint->m_strDstIpAddr = destination;
-        ASSERT_EQ(1u, m_endpoint->Start(static_cast<DWORD>(port < 0 ? m_peer.Port() : port), 0));
+        ASSERT_EQ(1u, m_endpoint->Start("127.0.0.1", destination,
+                                        static_cast<DWORD>(port < 0 ? m_peer.Port() : port), 0));
         ReturnsInTime([&] { EXPECT_EQ(1u, m_endpoint->WaitRunning()); });
     }
     void Send(const Bytes& bytes, ScriptedGateway* from = nullptr)
@@ -36,7 +36,7 @@ protected:
 };
 
 // Datagrams keep their boundaries both ways: a Read takes the oldest whole, cut to the buffer; one too large
-// is dropped; waiting writes leave one datagram each (2000 as 1500 + 500); one just before Stop goes, once.
+// is dropped; waiting writes leave one datagram each (2000 as 1500 + 500); one just before a stop goes, once.
 TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
 {
     const Bytes a(26, 1), b(2000, 2), c(10, 3), d(12, 4);
@@ -49,7 +49,7 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
     EXPECT_EQ(0u, m_endpoint->HasData()) << "the cut one counted whole";
     ASSERT_TRUE(m_peer.WaitFor(4, 3000));
     m_endpoint->Write(d.data(), 12);
-    m_endpoint->Stop();
+    m_endpoint->RequestStop();
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_endpoint->m_hThread, 3000));
     ASSERT_TRUE(m_peer.WaitFor(5, 3000) && !m_peer.WaitFor(6, 300));
     const Bytes expected[] = {a, Bytes(1500, 2), Bytes(500, 2), c, d};
@@ -77,7 +77,7 @@ TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn)
     m_endpoint->Write(Bytes(5, 0).data(), 5);
     Send(Bytes(5, 0));
     EXPECT_TRUE(WaitUntil([&] { return m_endpoint->HasData() == 5; }));
-    m_endpoint->EndWorker();
+    m_endpoint.reset();
     EXPECT_EQ("*** Error: WSAEINVAL        \n+   IP 127.0.0.1:0\n+   send 5/-1 bytes\n",
               testing::internal::GetCapturedStdout());
 }
@@ -103,7 +103,7 @@ TEST_F(EndpointLoopback, NeitherAFullPipeNorABusyPeerHoldsUpWork)
     Sleep(50);
     m_endpoint->Write(Bytes(9, 1).data(), 9);
     const bool sent = m_peer.WaitFor(size_t(taken) + 1, 1000);
-    m_endpoint->Stop();
+    m_endpoint->RequestStop();
     EXPECT_TRUE(sent && WaitForSingleObject(m_endpoint->m_hThread, 1000) == WAIT_OBJECT_0);
     flooding = false, flood.join();
 }
@@ -138,9 +138,9 @@ TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork)
     CUdpEndpoint endpoint;
     g_wsockFaults.bFailStartup = FALSE;
     EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("cannot initialize WinSock"));
-    endpoint.m_strLocIpAddr = endpoint.m_strDstIpAddr = "127.0.0.1";
     BYTE buffer[8] = {1, 2, 3};
-    EXPECT_EQ(0u, endpoint.Start(3671, 0) + endpoint.WaitRunning() + endpoint.HasData());
+    EXPECT_EQ(
+        0u, endpoint.Start("127.0.0.1", "127.0.0.1", 3671, 0) + endpoint.WaitRunning() + endpoint.HasData());
     EXPECT_EQ(0, endpoint.Write(buffer, 3) + endpoint.Read(buffer, 8));
 }
 #endif
