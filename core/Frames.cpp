@@ -76,10 +76,18 @@ int CKnxClient::BuildGroupRead(BYTE* frame, WORD groupAddress)
     return length;
 }
 
+// Each acknowledgement goes twice: a gateway that misses it waits a second
+// before it repeats its request, holding back all it has queued for us, and
+// drops the tunnel with that queue when the repeat's acknowledgement is lost
+// too; a gateway that then grants the freed channel to another client would
+// take our next request for that client's. A gateway ignores an
+// acknowledgement it no longer waits for.
 void CKnxClient::SendTunnellingAck(CUdpEndpoint& endpoint)
 {
     BYTE frame[kLargestOutgoingFrame];
-    endpoint.Write(frame, static_cast<DWORD>(BuildTunnellingAck(frame, m_nChannelId, m_nRecvSequence)));
+    const DWORD length = static_cast<DWORD>(BuildTunnellingAck(frame, m_nChannelId, m_nRecvSequence));
+    endpoint.Write(frame, length);
+    endpoint.Write(frame, length);
 }
 
 CRecvFrame* CKnxClient::CreateFrame(const BYTE* buffer, int received, int serviceType)

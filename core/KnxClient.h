@@ -97,6 +97,7 @@ public:
     // A group-value read of groupAddress on m_nChannelId, built into frame;
     // takes the next send sequence number, as a write does.
     int BuildGroupRead(BYTE* frame, WORD groupAddress);
+    // Sends the acknowledgement of the last request taken, twice.
     void SendTunnellingAck(CUdpEndpoint& endpoint);
     // Answers the gateway's DISCONNECT_REQUEST for m_nChannelId: E_NO_ERROR.
     void SendDisconnectResponse(CUdpEndpoint& endpoint);

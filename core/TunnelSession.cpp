@@ -313,16 +313,6 @@ void CTunnelSession::OnTunnelFrame(int serviceType, CRecvFrame& frame)
     frame.Report();
 }
 
-// Each acknowledgement goes twice: a gateway that misses it waits a second
-// before it repeats its request, holding back all it has queued for us, and
-// drops the tunnel with that queue when the repeat's acknowledgement is lost
-// too. A gateway ignores an acknowledgement it no longer waits for.
-void CTunnelSession::Acknowledge()
-{
-    m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
-    m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
-}
-
 // A request on another channel is not ours: neither reported nor answered.
 // By the sequence rule the expected one is acknowledged and reported; a
 // repeat of the one before comes because our acknowledgement was lost: it is
@@ -337,14 +327,14 @@ void CTunnelSession::OnTunnelRequest(CRecvFrame& frame)
     switch (m_pClient->JudgeSequence(frame.FrameByte(kOffSequence))) {
     case CKnxClient::Sequence::Taken: {
         // Acknowledged first: the host may end the session on what it hears.
-        Acknowledge();
+        m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
         if (m_state == State::Open) Arm(kQuietTimer, kQuietCheckMs);
         CTunnelRequest* telegram = dynamic_cast<CTunnelRequest*>(&frame);
         if (telegram != nullptr && telegram->Decode()) m_listener.OnTelegram(*telegram);
         return;
     }
     case CKnxClient::Sequence::Repeat:
-        Acknowledge();
+        m_pClient->SendTunnellingAck(m_pClient->m_dataEndpoint);
         if (m_state != State::Open) return;
         // At once, and again once the gateway's own wait for this
         // acknowledgement is over: until then it still answers for a tunnel

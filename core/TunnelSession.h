@@ -87,7 +87,6 @@ private:
     void SendDisconnect();
     void OnConnectResponse(CRecvFrame& frame);
     void OnTunnelRequest(CRecvFrame& frame);
-    void Acknowledge();
     // The tunnel is gone; mayBeOpen: the gateway may still hold the channel,
     // so it is told to close it (once, without waiting).
     void Lost(const CString& reason, bool mayBeOpen);
