@@ -4,7 +4,7 @@
 #include "app/SendOperands.h"
 #include "knx/Notation.h"
 
-TEST(SendOperands, GroupAddressTexts)
+TEST(SendOperands, TextsTakenOrRefused)
 {
     const std::pair<const char*, int> taken[] = {{"1/2/3", 0x0A03}, {"1 2 3", 0x0A03}, {"1.2.3", 0x0A03},
         {"31/7/255", 0xFFFF}, {"0/0/0", 0}, {"01/02/003", 0x0A03}, {"1/2/3  ", 0x0A03}, {"#0A03", 0x0A03},
@@ -21,10 +21,6 @@ TEST(SendOperands, GroupAddressTexts)
     for (auto [text, address] : refused)
         EXPECT_FALSE(IsGroupAddressText(text) || (address >= 0 && ParseGroupAddress(text) != address))
             << '"' << text << '"';
-}
-
-TEST(SendOperands, ValueAndGatewayTexts)
-{
     // The EIS type, negative where refused (the types' own table has every range). A type not known
     // takes any text: the frame builder refuses it.
     const std::pair<const char*, int> values[] = {{"21.5", 5}, {"abc", -5}, {"64", -1}, {"12abc", 0}};

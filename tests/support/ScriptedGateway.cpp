@@ -70,8 +70,7 @@ void ScriptedGateway::Serve()
         }
         const bool delayed = m_delayMs > 0 && (m_delayedService == 0 || m_delayedService == ServiceType(d.bytes));
         for (const Bytes& answer : m_script ? m_script(d.bytes) : std::vector<Bytes>()) {
-            if (delayed && !answer.empty()) pending.push_back({now + std::chrono::milliseconds(m_delayMs), answer, d.from});
-            else if (answer.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            if (delayed) pending.push_back({now + std::chrono::milliseconds(m_delayMs), answer, d.from});
             else SendTo(answer, d.from);
         }
     }

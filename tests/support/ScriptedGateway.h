@@ -20,7 +20,7 @@ struct Datagram {
 
 class ScriptedGateway {
 public:
-    // What to send back to the request's sender; an empty datagram is a pause of 60 ms (over a poll step).
+    // What to send back to the request's sender.
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
     ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one

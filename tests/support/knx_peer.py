@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""KNXnet/IP peers for the script tests; the first two print "ready" once they listen.
-  sniff IFACE: a line "<source-ip> <service-type-hex>" per KNXnet/IP datagram crossing IFACE (root).
+"""KNXnet/IP peers for the script tests.
   search ADDRESS INDIVIDUAL ANSWERS FLOOD [DELAY]: answers each search request on ADDRESS, DELAY seconds
     later, with ANSWERS search responses (individual addresses from INDIVIDUAL up), then FLOOD datagrams
-    of 1000 bytes, no frame.
+    of 1000 bytes, no frame. Prints "ready" once it listens.
   respond SOCKET GA HEX...: puts an APDU (the bytes after the TPCI byte) on the bus through knxd's local
     socket; the installed knxtool's groupresponse fails with "Open failed" before it speaks to knxd."""
 import socket
@@ -12,19 +11,6 @@ import sys
 import time
 
 GROUP = socket.inet_aton("224.0.23.12")
-
-
-def sniff(iface):
-    sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(3))  # ETH_P_ALL: outgoing too
-    sock.bind((iface, 3))
-    print("ready", flush=True)
-    while True:
-        packet, address = sock.recvfrom(65536)
-        if address[1] != 0x0800 or packet[9] != socket.IPPROTO_UDP:
-            continue
-        udp = packet[(packet[0] & 0x0F) * 4:]
-        if 3671 in struct.unpack("!HH", udp[:4]) and udp[8:10] == b"\x06\x10":
-            print(socket.inet_ntoa(packet[12:16]), udp[10:12].hex().upper(), flush=True)
 
 
 def search(address, individual, answers, flood, delay="0"):
@@ -60,4 +46,4 @@ def respond(path, ga, *apdu):
         s.sendall(struct.pack(">H", len(packet)) + packet)
 
 
-{"sniff": sniff, "search": search, "respond": respond}[sys.argv[1]](*sys.argv[2:])
+{"search": search, "respond": respond}[sys.argv[1]](*sys.argv[2:])

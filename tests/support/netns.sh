@@ -15,12 +15,9 @@ netns_init() {  # root is needed: without it, fail under CI and skip elsewhere
 
 netns_cleanup() {
   set +e  # a caller's errexit must not cut the cleanup short
-  local pid ns i
+  local pid ns
   for pid in "${NETNS_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${NETNS_PIDS[@]}"; do
-    for i in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-  done
+  for pid in "${NETNS_PIDS[@]}"; do wait_until 5 eval "! kill -0 $pid 2>/dev/null"; kill -9 "$pid" 2>/dev/null; done
   for ns in "${NETNS_LIST[@]}"; do ip netns del "$ns" 2>/dev/null; done
   rm -rf "$NETNS_TMP"
 }
