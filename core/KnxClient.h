@@ -46,13 +46,16 @@ enum class WriteResult {
 // The intervals of every confirmed exchange (connect, write, connection
 // check, disconnect), console or window mode: each request waits a second
 // for its answer, long enough for a gateway 300 ms away, and is sent again
-// up to its count, so that a silent gateway is given up within 10 s.
+// up to its count, so that a silent gateway is given up within 10 s. The
+// disconnect alone is never sent again once its wait began: a gateway that
+// took it has freed the channel and may grant it to another client at once
+// (knxd does), whose tunnel a late repeat would close. It goes twice at once
+// instead, as the acknowledgements do.
 namespace exchange {
 constexpr DWORD kAnswerWaitMs = 1000;
 constexpr int kConnectAttempts = 5;
 constexpr int kWriteAttempts = 4;
 constexpr int kStateAttempts = 3;
-constexpr int kDisconnectAttempts = 3;
 }  // namespace exchange
 
 class CKnxClient : public CWnd, public CFrameOutput {

@@ -117,7 +117,8 @@ void CKnxClient::Disconnect()
         const int length =
             BuildControlRequest(frame, kDisconnectRequest, m_nChannelId, m_dwLocalAddress, m_nControlPort);
         const int channel = m_nChannelId;
-        Exchange(m_controlEndpoint, frame, length, exchange::kDisconnectAttempts,
+        m_controlEndpoint.Write(frame, static_cast<DWORD>(length));  // the first of two copies
+        Exchange(m_controlEndpoint, frame, length, 1,
                  [&](int serviceType, CRecvFrame& f) {
                      return serviceType == kDisconnectResponse &&
                             f.FrameByte(kOffResponseChannelId) == channel;

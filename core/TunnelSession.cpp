@@ -13,8 +13,8 @@ using namespace knxnetip;
 namespace {
 
 // How long the handler of the console window's closing waits for the session
-// to close: the disconnect's repeats and a little more. Windows allows 5 s.
-const DWORD kCloseWaitMs = exchange::kDisconnectAttempts * exchange::kAnswerWaitMs + 500;
+// to close: the disconnect's wait and a little more. Windows allows 5 s.
+const DWORD kCloseWaitMs = exchange::kAnswerWaitMs + 500;
 // A gateway gives up on a repeated request a second after sending it.
 const UINT kRecheckMs = exchange::kAnswerWaitMs + 500;
 // A telegram and its repeat both lost on the way to us leave no trace but
@@ -137,15 +137,9 @@ void CTunnelSession::BeginDisconnect()
     for (UINT timer : {kHeartbeatTimer, kStateTimer, kRequestTimer, kQuietTimer}) Disarm(timer);
     m_bChecking = m_bRequestPending = false;
     m_state = State::Stopping;
-    m_nDisconnectSent = 0;
-    SendDisconnect();
-}
-
-void CTunnelSession::SendDisconnect()
-{
     CKnxClient& client = *m_pClient;
-    client.SendDisconnectRequest(client.m_controlEndpoint, client.m_dwLocalAddress, client.m_nControlPort);
-    ++m_nDisconnectSent;
+    for (int copy = 0; copy < 2; ++copy)
+        client.SendDisconnectRequest(client.m_controlEndpoint, client.m_dwLocalAddress, client.m_nControlPort);
     Arm(kDisconnectTimer, exchange::kAnswerWaitMs);
 }
 
@@ -219,10 +213,6 @@ void CTunnelSession::OnTimer(UINT timerId)
         return;
     case kDisconnectTimer:
         if (m_state != State::Stopping) break;
-        if (m_nDisconnectSent < exchange::kDisconnectAttempts) {
-            SendDisconnect();
-            return;
-        }
         Close();
         return;
     default:

@@ -84,7 +84,6 @@ private:
     void SendCheck();
     void SendRequest();
     void BeginDisconnect();
-    void SendDisconnect();
     void OnConnectResponse(CRecvFrame& frame);
     void OnTunnelRequest(CRecvFrame& frame);
     // The tunnel is gone; mayBeOpen: the gateway may still hold the channel,
@@ -102,7 +101,7 @@ private:
     bool m_bChecking = false;     // a connection check waits for its answer
     bool m_bRequestPending = false;
     bool m_bAnswered = false;
-    int m_nConnectSent = 0, m_nStateSent = 0, m_nRequestSent = 0, m_nDisconnectSent = 0;
+    int m_nConnectSent = 0, m_nStateSent = 0, m_nRequestSent = 0;
     int m_nRequestSequence = 0;
     BYTE m_request[32] = {};
     int m_nRequestLength = 0;

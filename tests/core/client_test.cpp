@@ -40,7 +40,7 @@ static std::string Services(ScriptedGateway& gateway)
 
 // Each exchange is confirmed: a request without its answer goes again (the write with its sequence number),
 // a refused or unanswered connect is followed by nothing, and every channel granted is closed, also the
-// second one that a repeated connect brings. After the disconnect a write finds no tunnel and sends nothing.
+// second one that a repeated connect brings. The disconnect goes twice at once and never again later. After the disconnect a write finds no tunnel and sends nothing.
 TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
 {
     struct Row {
@@ -53,7 +53,10 @@ TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
     const auto polite = ScriptedGateway::Polite(0x2A);
     const Row rows[] = {
         {"polite", [&](int, const Bytes& r) { return polite(r); }, 0, 0x2A, WriteResult::Acknowledged,
-         "02 05 04 20/00 02 09/2A "},
+         "02 05 04 20/00 02 09/2A 02 09/2A "},
+        {"answering no disconnect", [&](int, const Bytes& r) {
+             return ServiceType(r) == 0x0209 ? std::vector<Bytes>() : polite(r);
+         }, 0, 0x2A, WriteResult::Acknowledged, "02 05 04 20/00 02 09/2A 02 09/2A "},
         {"refusing", [](int, const Bytes&) { return std::vector<Bytes>{ConnectResponse(0, 0x24)}; }, 0x24, -1,
          WriteResult::NoTunnel, "02 05 "},
         {"silent", [](int, const Bytes&) { return std::vector<Bytes>(); }, -1, -1, WriteResult::NoTunnel,
@@ -63,13 +66,13 @@ TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
              const int lost = ServiceType(r) == 0x0205 ? 1 : ServiceType(r) == 0x0420 ? 2 : 0;
              return n < lost ? std::vector<Bytes>() : polite(r);
          },
-         0, 0x2A, WriteResult::Acknowledged, "02 05 02 05 04 20/00 04 20/00 04 20/00 02 09/2A "},
+         0, 0x2A, WriteResult::Acknowledged, "02 05 02 05 04 20/00 04 20/00 04 20/00 02 09/2A 02 09/2A "},
         {"granting each connect, 150 ms late (the wait is 100 ms)",
          [&](int n, const Bytes& r) {
              if (ServiceType(r) == 0x0205) return std::vector<Bytes>{ConnectResponse(Byte(0x30 + n), 0)};
              return polite(r);
          },
-         0, 0x30, WriteResult::Acknowledged, "02 05 02 05 04 20/00 02 09/30 02 09/31 "},
+         0, 0x30, WriteResult::Acknowledged, "02 05 02 05 04 20/00 02 09/30 02 09/30 02 09/31 "},
     };
     int address = 24;
     for (const Row& row : rows) {
