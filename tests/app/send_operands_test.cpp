@@ -21,11 +21,6 @@ TEST(SendOperands, TextsTakenOrRefused)
     for (auto [text, address] : refused)
         EXPECT_FALSE(IsGroupAddressText(text) || (address >= 0 && ParseGroupAddress(text) != address))
             << '"' << text << '"';
-    // The EIS type, negative where refused (the types' own table has every range). A type not known
-    // takes any text: the frame builder refuses it.
-    const std::pair<const char*, int> values[] = {{"21.5", 5}, {"abc", -5}, {"64", -1}, {"12abc", 0}};
-    for (auto [text, type] : values)
-        EXPECT_EQ(IsValueText(text, std::abs(type)), type >= 0) << '"' << text << "\" EIS" << std::abs(type);
     const std::pair<const char*, bool> gateways[] = {{"192.168.1.10", true}, {"127.1", true},
         {"0.0.0.0", false}, {"0", false}, {"255.255.255.255", false}, {"999.1.1.1", false}, {"localhost", false},
         {"::1", false}, {"10.79.1.1x", false}};
