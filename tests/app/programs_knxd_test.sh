@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The programs in a network namespace against knxd in another. kelvane-read: once the read shows on the
 # bus, other telegrams come (writes to it and another address, a response to another), then the answer,
-# printed alone; unanswered, a line on stderr and exit 1. kelvane-monitor: knxd restarted (and so not
-# knowing the channel): the loss reported at the heartbeat, a new connection, the writes of other knxd
-# clients shown once each; SIGINT: the disconnect report. The search lists a gateway that answers 300 ms
-# late.
+# printed alone. kelvane-monitor: knxd restarted (and so not knowing the channel): the loss reported at the
+# heartbeat, a new connection, the writes of other knxd clients shown once each; SIGINT: the disconnect
+# report. The search lists a gateway that answers 300 ms late.
 set -u
 build=$1
 . "$(dirname "$0")/../support/netns.sh"
@@ -29,8 +28,6 @@ for c in "1/2/3 41|(1) : 1" "1/2/4 40 c8|(2) : 00 c8" "1/2/5 40 0c 33|(3) : 21.5
   check "answer from $1 shown alone" \
     test "$? $(sed 's/  0\.0\.[0-9]*  / SRC /' "$t/out" "$t/err")" = "0 recv GA: L_DATA.ind SRC $1  ${c#*|}"
 done
-client kelvane-read 1/2/7 1 >"$t/out" 2>"$t/err"
-check "no answer: exit 1, one line on stderr" test "$?|$(cat "$t/out")|$(cat "$t/err")" = "1||no answer from 1/2/7 within 1 s"
 
 write_config 10.251.1.2 10.251.1.1 0
 # Bounded by its own 120 s, not by timeout, so that SIGINT reaches it.
