@@ -123,7 +123,6 @@ TEST(CliTest, OneLinePerOutcome)
     EXPECT_FALSE(untouched.WaitFor(1, 300)) << "nothing reaches the gateway";
     answering.WaitFor(36, 2000);  // the last datagrams may still be on their way
     EXPECT_EQ(answering.Received().size(), 36u) << "3 times connect, read, 4 acks twice, disconnect twice";
-    EXPECT_EQ(answering.CountOf(0x0421), 24u);
     EXPECT_EQ(refusing.Received().size(), 2u) << "a connect each from the send and the read";
     EXPECT_EQ(silent.CountOf(0x0205), silent.Received().size()) << "nothing but connects";
     EXPECT_EQ(distant.CountOf(0x0205), 2u) << "a connect each from the send and the monitor, none repeated";
