@@ -56,7 +56,6 @@ TEST(ReadConfigFileTest, Table)
         {h + "GATEWAY-IP-ADDRESS=10.0.0.1\nGATEWAY-IP-ADDRESS=\n", "a", "10.0.0.1", -99},
         {h + "  ;x=1\n [OTHER]\nDEBUG-LEVEL=3\n", "a", "b", 3}, {" [CONFIG]\nDEBUG-LEVEL=3\n", "a", "b", -99},
         {h + "=10.0.0.1\nGATEWAY-IP-ADDRESS 10.0.0.1\n", "a", "b", -99},
-        {"[CONFIG]\r\nGATEWAY-IP-ADDRESS=10.0.0.1\r\n\r\nDEBUG-LEVEL=4\r\n", "a", "10.0.0.1", 4},
         // A line keeps its first 511 characters: the tail of a comment or a value is no line of its own.
         {h + "DEBUG-LEVEL=8\nX=" + std::string(509, 'y') + "DEBUG-LEVEL=9\n", "a", "b", 8},
         // Only the first 64 KiB are read.
