@@ -52,8 +52,6 @@ TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
     };
     const auto polite = ScriptedGateway::Polite(0x2A);
     const Row rows[] = {
-        {"polite", [&](int, const Bytes& r) { return polite(r); }, 0, 0x2A, WriteResult::Acknowledged,
-         "02 05 04 20/00 02 09/2A 02 09/2A "},
         {"answering no disconnect", [&](int, const Bytes& r) {
              return ServiceType(r) == 0x0209 ? std::vector<Bytes>() : polite(r);
          }, 0, 0x2A, WriteResult::Acknowledged, "02 05 04 20/00 02 09/2A 02 09/2A "},
