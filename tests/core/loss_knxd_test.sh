@@ -25,7 +25,6 @@ monitor() {
   monitor=$! && NETNS_PIDS+=($monitor)
   check "monitor connected" wait_until 5 grep -q '^connection ok:$' "$t/mon"
 }
-# shown GA: the monitor has shown a telegram to GA.
 shown() { grep -q "^recv GA: L_DATA.ind  [0-9.]*  $1 " "$t/mon"; }
 
 monitor || exit 1
