@@ -24,7 +24,7 @@ telegrams=${TELEGRAMS:-200}
 budget=${BUDGET:-240}
 parts=" ${PARTS:-writes reads monitor} "
 part() { [[ $parts == *" $1 "* ]]; }
-. "$root/tests/support/netns.sh"
+. "$root/scripts/lab.sh"
 netns_init
 
 routed_gateway lb$$ 10.80.1 10.91 || exit 1
@@ -131,7 +131,7 @@ if part reads; then
     (cd "$t/run" && exec timeout 20 ip netns exec "$cl" "$build/kelvane-read" "3/1/$i" 5) >"$t/out" 2>/dev/null &
     reader=$!
     if wait_until 6 grep -q "^Read from [0-9.]* to 3/1/$i *\$" "$BUS"; then
-      python3 "$PEER" respond "$KNXD_SOCK" "3/1/$i" 40 "$(printf %02x "$i")"
+      python3 "$root/tests/support/knx_peer.py" respond "$KNXD_SOCK" "3/1/$i" 40 "$(printf %02x "$i")"
     fi
     wait "$reader" && grep -q " 3/1/$i  (2) : 00 $(printf %02x "$i")\$" "$t/out" && answered=$((answered + 1))
   done

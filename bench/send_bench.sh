@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 runs=${RUNS:-15}
-. "$root/tests/support/netns.sh"
+. "$root/scripts/lab.sh"
 netns_init
 
 gateway_pair b$$ 10.249.1 || exit 1

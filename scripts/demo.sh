@@ -14,7 +14,7 @@ if [ ! -x build/kelvane ]; then
   cmake -S . -B build >/dev/null && cmake --build build -j "$(nproc)" --target kelvane
 fi
 
-. tests/support/netns.sh
+. scripts/lab.sh
 netns_init
 gateway_pair demo$$ 10.253.1 2
 echo "== gateway: knxd at 10.253.1.1 (namespace $gw), client at 10.253.1.2 (namespace $cl)"
