@@ -2,44 +2,27 @@
 
 #include "app/Monitor.h"
 #include "core/KnxClient.h"
-#include "platform/clock.h"
-#include "tests/support/ScriptedGateway.h"
-
-static std::atomic<std::uint64_t> g_testNowMs{5000000};
+#include "tests/support/MessagePump.h"
 
 // The bus monitor on a moved clock, a run of 4294968 s (more than a timer counts: 2^32 ms and a bit), against
 // a gateway that refuses (0x24) or accepts (0: channel 4) connects, and answers heartbeats likewise.
-class MonitorTest : public testing::Test {
+class MonitorTest : public testing::Test, public MessagePump {
 protected:
+    MonitorTest() : MessagePump(60, [this](const MSG& msg) { return m_monitor.OnMessage(msg); }) {}
     void SetUp() override
     {
-        SetClockSource([] { return g_testNowMs.load(); });
         ASSERT_TRUE(m_file && m_monitor.Create() && m_client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
         m_client.Open("127.0.0.1", "127.0.0.72");
         ASSERT_TRUE(m_session.Create());
         m_session.Attach(m_client);
-        m_deadlineMs = g_testNowMs + 4294968000u;
+        m_deadlineMs = NowMs() + 4294968000u;
         m_monitor.Begin(m_session, 4294968);
     }
     void TearDown() override
     {
-        m_client.m_pListener = nullptr;
-        m_client.DestroyWindow();
         std::fclose(m_file);
         std::free(m_text);
-        SetClockSource(nullptr);
     }
-
-    template <class Done> void PumpUntil(Done done, int ms = 2000)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        for (MSG msg; !m_ended && !done() && std::chrono::steady_clock::now() < deadline;) {
-            while (!m_ended && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                m_ended = !m_monitor.OnMessage(msg);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    void MoveClock(std::uint64_t ms) { g_testNowMs += ms, PumpUntil([] { return false; }, 60); }
 
     std::string Output()  // waits for some; all of it since the last call
     {
@@ -49,7 +32,6 @@ protected:
     }
 
     std::atomic<int> m_connectStatus{0x24}, m_heartbeatStatus{0};
-    bool m_ended = false;
     std::uint64_t m_deadlineMs = 0;
     char* m_text = nullptr;
     size_t m_size = 0, m_seen = 0;
@@ -118,10 +100,10 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     MoveClock(2500);
     EXPECT_EQ(Output(), lostAgain);
     m_heartbeatStatus = 0;
-    MoveClock(m_deadlineMs - g_testNowMs - 500);  // heartbeats, answered, until half a second before the end
+    MoveClock(m_deadlineMs - NowMs() - 500);  // heartbeats, answered, until half a second before the end
     EXPECT_EQ(Output(), "");
-    EXPECT_FALSE(m_ended);
+    EXPECT_FALSE(m_over);
     MoveClock(500);
     EXPECT_EQ(Output(), "disconnected\nchannel      4 \n\n");
-    EXPECT_TRUE(m_ended && m_gateway.CountOf(0x0209) == 2) << "the disconnect, twice at once";
+    EXPECT_TRUE(m_over && m_gateway.CountOf(0x0209) == 2) << "the disconnect, twice at once";
 }

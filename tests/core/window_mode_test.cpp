@@ -4,20 +4,7 @@
 
 #include "core/KnxClient.h"
 #include "core/TunnelSession.h"
-#include "platform/clock.h"
-#include "tests/support/ScriptedGateway.h"
-
-static std::atomic<std::uint64_t> g_testNowMs{1000000};
-
-// Dispatches queued messages until done() holds (without one, all of the time) or ms passed.
-static bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
-{
-    const auto dispatched = [&] {
-        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
-        return done && done();
-    };
-    return WaitUntil(dispatched, ms);
-}
+#include "tests/support/MessagePump.h"
 
 // L_Data.ind from 1.1.5 to 1/2/3, the value 1 in the APCI byte.
 static Bytes TunnellingRequest(Byte channel, Byte sequence)
@@ -26,7 +13,7 @@ static Bytes TunnellingRequest(Byte channel, Byte sequence)
 }
 
 // The session's host: what the session told, one line per event.
-class WindowModeTest : public testing::Test, public CTunnelListener {
+class WindowModeTest : public testing::Test, public CTunnelListener, public MessagePump {
 protected:
     void OnOpened(int channel) override { m_log += "opened " + std::to_string(channel) + "\n"; }
     void OnRefused(int status) override { m_log += "refused " + std::to_string(status) + "\n"; }
@@ -35,17 +22,9 @@ protected:
     void OnTelegram(const CTunnelRequest& telegram) override { m_log += telegram.Line(); }
     void OnOutput(const CString& text) override { m_log += text; }
     std::string Take() { return std::exchange(m_log, std::string()); }
-    void TearDown() override
-    {
-        if (m_client) m_client->m_pListener = nullptr, m_client->DestroyWindow(), m_client.reset();
-        m_session.reset();
-        SetClockSource(nullptr);
-    }
     // A fresh client and session, the session connecting to the gateway; with open, until it is open.
     void Open(const std::string& address, bool open = true)
     {
-        TearDown();
-        SetClockSource([] { return g_testNowMs.load(); });
         m_client.reset(new CKnxClient);
         m_session.reset(new CTunnelSession(*this));
         ASSERT_TRUE(m_client->CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr) && m_session->Create());
@@ -55,7 +34,6 @@ protected:
         ASSERT_TRUE(!open || PumpUntil([&] { return m_session->IsOpen(); }));
         Take();
     }
-    void MoveClock(std::uint64_t ms) { g_testNowMs += ms, PumpUntil({}, 30); }
 
     std::string m_log;
     std::unique_ptr<CKnxClient> m_client;
