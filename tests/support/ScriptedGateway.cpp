@@ -82,10 +82,12 @@ std::vector<Datagram> ScriptedGateway::Received()
     return m_received;
 }
 
-size_t ScriptedGateway::CountOf(std::uint16_t service)
+size_t ScriptedGateway::CountOf(std::uint16_t service, int channel)
 {
     const std::vector<Datagram> all = Received();
-    return std::count_if(all.begin(), all.end(), [&](const Datagram& d) { return ServiceType(d.bytes) == service; });
+    return std::count_if(all.begin(), all.end(), [&](const Datagram& d) {
+        return ServiceType(d.bytes) == service && (channel < 0 || (d.bytes.size() > 6 && d.bytes[6] == channel));
+    });
 }
 
 void ScriptedGateway::SendTo(const Bytes& bytes, const sockaddr_in& to)

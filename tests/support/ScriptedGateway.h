@@ -27,12 +27,10 @@ public:
     ~ScriptedGateway();
 
     int Port() const { return m_port; }
-    bool WaitFor(size_t count, int ms)  // true when count datagrams in all came in time
-    {
-        return WaitUntil([&] { return Received().size() >= count; }, ms);
-    }
+    // True when count datagrams in all came in time.
+    bool WaitFor(size_t count, int ms) { return WaitUntil([&] { return Received().size() >= count; }, ms); }
     std::vector<Datagram> Received();
-    size_t CountOf(std::uint16_t service);  // of the datagrams received so far
+    size_t CountOf(std::uint16_t service, int channel = -1);  // received so far (control frames: on channel)
     void SendTo(const Bytes& bytes, const sockaddr_in& to);
 
     // Answers CONNECT, TUNNELLING and DISCONNECT requests as a well-behaved gateway does.
