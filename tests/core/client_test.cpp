@@ -11,20 +11,18 @@
 
 // The send action's client operations against a gateway, each request's answer awaited 50 ms: what the
 // connect, the write (after one that could not be encoded) and a second write after the disconnect came to.
-struct SendOutcome {
-    int connect, channel;
-    WriteResult write, writeAfterDisconnect;
-};
+using SendOutcome = std::tuple<int, int, WriteResult, WriteResult>;  // connect, channel, write, write after
 static SendOutcome RunSend(const char* gateway, DWORD answerWaitMs = 50)
 {
     testing::internal::CaptureStdout();
     auto client = std::make_unique<CKnxClient>();
     client->m_dwAnswerWaitMs = answerWaitMs;
     client->Open("127.0.0.1", gateway);
-    SendOutcome outcome{client->Connect(), client->m_nChannelId, WriteResult::NoTunnel, {}};
+    const int connect = client->Connect(), channel = client->m_nChannelId;
     client->SendGroupValue(0x0A03, 1, EisData{});  // no value: sends nothing, and the next write is number 0
-    outcome.write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}}), client->Disconnect();
-    outcome.writeAfterDisconnect = client->SendGroupValue(0x0A03, 1, EisData{1, {1}});
+    const WriteResult write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}});
+    client->Disconnect();
+    const SendOutcome outcome{connect, channel, write, client->SendGroupValue(0x0A03, 1, EisData{1, {1}})};
     client.reset(), testing::internal::GetCapturedStdout();
     return outcome;
 }
@@ -80,9 +78,8 @@ TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
         });
         const bool late = row.name[0] == 'g';
         if (late) gateway.SetDelay(150, 0x0205);
-        const SendOutcome got = RunSend(gatewayAddress.c_str(), late ? 100 : 50);
-        EXPECT_EQ(std::make_tuple(got.connect, got.channel, got.write, got.writeAfterDisconnect),
-                  std::make_tuple(row.connect, row.channel, row.write, WriteResult::NoTunnel));
+        EXPECT_EQ(RunSend(gatewayAddress.c_str(), late ? 100 : 50),
+                  SendOutcome(row.connect, row.channel, row.write, WriteResult::NoTunnel));
         gateway.WaitFor(std::count(row.services.begin(), row.services.end(), ' ') + 1, 200);  // and no more
         EXPECT_EQ(Services(gateway), row.services);
     }
