@@ -15,7 +15,6 @@ protected:
         m_client.Open("127.0.0.1", "127.0.0.72");
         ASSERT_TRUE(m_session.Create());
         m_session.Attach(m_client);
-        m_deadlineMs = NowMs() + 4294968000u;
         m_monitor.Begin(m_session, 4294968);
     }
     void TearDown() override
@@ -32,7 +31,7 @@ protected:
     }
 
     std::atomic<int> m_connectStatus{0x24}, m_heartbeatStatus{0};
-    std::uint64_t m_deadlineMs = 0;
+    const std::uint64_t m_deadlineMs = NowMs() + 4294968000u;  // the end of Begin's run
     char* m_text = nullptr;
     size_t m_size = 0, m_seen = 0;
     FILE* m_file = open_memstream(&m_text, &m_size);
