@@ -78,7 +78,7 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     MoveClock(30000);
     EXPECT_EQ(Output(), "reconnected: channel 4\n");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error bind WSAEADDRNOTAVAIL \nerror bind WSAEADDRNOTAVAIL \n");
-    const Bytes telegram = ParseHex("06 10 04 20 00 15 04 04 00 00 29 00 BC E0 11 05 0A 03 01 00 81");
+    const Bytes telegram = TunnellingRequest(4, 0);
     m_gateway.SendTo(telegram, Loopback(m_client.m_nDataPort));
     EXPECT_EQ(Output(), "recv GA: L_DATA.ind  1.1.5  1/2/3  (1) : 1\n");
     // The gateway repeats it: our acknowledgement was lost. The check at once finds the tunnel still there;

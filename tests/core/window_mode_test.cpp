@@ -6,12 +6,6 @@
 #include "core/TunnelSession.h"
 #include "tests/support/MessagePump.h"
 
-// L_Data.ind from 1.1.5 to 1/2/3, the value 1 in the APCI byte.
-static Bytes TunnellingRequest(Byte channel, Byte sequence)
-{
-    return {6, 16, 4, 0x20, 0, 0x15, 4, channel, sequence, 0, 0x29, 0, 0xBC, 0xE0, 0x11, 5, 10, 3, 1, 0, 0x81};
-}
-
 // The session's host: what the session told, one line per event.
 class WindowModeTest : public testing::Test, public CTunnelListener, public MessagePump {
 protected:

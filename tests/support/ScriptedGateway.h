@@ -66,3 +66,8 @@ inline Bytes ConnectResponse(Byte channel, Byte status)
 }
 inline Bytes ConnStateResponse(Byte channel, Byte status) { return ControlFrame(0x0208, channel, status); }
 inline Bytes TunnellingAck(Byte channel, Byte seq) { return {6, 0x10, 4, 0x21, 0, 0x0A, 4, channel, seq, 0}; }
+// L_Data.ind from 1.1.5 to 1/2/3, the value 1 in the APCI byte.
+inline Bytes TunnellingRequest(Byte channel, Byte seq)
+{
+    return {6, 16, 4, 0x20, 0, 0x15, 4, channel, seq, 0, 0x29, 0, 0xBC, 0xE0, 0x11, 5, 10, 3, 1, 0, 0x81};
+}
