@@ -8,7 +8,7 @@
 // a gateway that refuses (0x24) or accepts (0: channel 4) connects, and answers heartbeats likewise.
 class MonitorTest : public testing::Test, public MessagePump {
 protected:
-    MonitorTest() : MessagePump(60, [this](const MSG& msg) { return m_monitor.OnMessage(msg); }) {}
+    MonitorTest() : MessagePump([this](const MSG& msg) { return m_monitor.OnMessage(msg); }) {}
     void SetUp() override
     {
         ASSERT_TRUE(m_file && m_monitor.Create() && m_client.CreateEx(0, "", "", 0, 0, 0, 0, 0, nullptr, nullptr));
@@ -31,7 +31,7 @@ protected:
     }
 
     std::atomic<int> m_connectStatus{0x24}, m_heartbeatStatus{0};
-    const std::uint64_t m_deadlineMs = NowMs() + 4294968000u;  // the end of Begin's run
+    const std::uint64_t m_deadlineMs = s_nowMs + 4294968000u;  // the end of Begin's run
     char* m_text = nullptr;
     size_t m_size = 0, m_seen = 0;
     FILE* m_file = open_memstream(&m_text, &m_size);
@@ -99,7 +99,7 @@ TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)
     MoveClock(2500);
     EXPECT_EQ(Output(), lostAgain);
     m_heartbeatStatus = 0;
-    MoveClock(m_deadlineMs - NowMs() - 500);  // heartbeats, answered, until half a second before the end
+    MoveClock(m_deadlineMs - s_nowMs - 500);  // heartbeats, answered, until half a second before the end
     EXPECT_EQ(Output(), "");
     EXPECT_FALSE(m_over);
     MoveClock(500);

@@ -8,13 +8,10 @@
 #include "platform/clock.h"
 #include "tests/support/ScriptedGateway.h"
 
-class MessagePump {
-public:
+struct MessagePump {
     // Each message goes to dispatch, which returns false once the program is over: then none goes any more.
-    // A moved clock dispatches for settleMs, so that the answers to what its timers sent come in.
-    using Dispatch = std::function<bool(const MSG&)>;
-    explicit MessagePump(int settleMs = 30, Dispatch dispatch = [](const MSG& m) { return DispatchMessageA(&m), true; })
-        : m_settleMs(settleMs), m_dispatch(std::move(dispatch))
+    explicit MessagePump(std::function<bool(const MSG&)> dispatch = [](const MSG& m) { return DispatchMessageA(&m), true; })
+        : m_dispatch(std::move(dispatch))
     {
         SetClockSource([] { return s_nowMs.load(); });
     }
@@ -28,13 +25,10 @@ public:
             return m_over || (done && done());
         }, ms);
     }
-    void MoveClock(std::uint64_t ms) { s_nowMs += ms, PumpUntil(nullptr, m_settleMs); }
-    static std::uint64_t NowMs() { return s_nowMs; }
+    // Long enough a pump that the answers to what the timers sent come in.
+    void MoveClock(std::uint64_t ms) { s_nowMs += ms, PumpUntil(nullptr, 60); }
 
-    bool m_over = false;
-
-private:
     static inline std::atomic<std::uint64_t> s_nowMs{5000000};
-    int m_settleMs;
-    Dispatch m_dispatch;
+    std::function<bool(const MSG&)> m_dispatch;
+    bool m_over = false;
 };
