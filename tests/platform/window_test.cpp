@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/afxwnd.h"
@@ -50,18 +49,6 @@ TEST(WindowTest, HandlesFromCreationToDestruction)
     EXPECT_FALSE(PostMessageA(gone, WM_USER, 0, 0) || KillTimer(gone, 1));
     EXPECT_TRUE(KillTimer(made.m_hWnd, 1) && !KillTimer(made.m_hWnd, 1));
     SetClockSource(nullptr);
-}
-
-TEST(WindowTest, PostsFromAnotherThreadWhileTheWindowComesAndGoes)
-{
-    TestWnd wnd;
-    std::atomic<bool> done{false};
-    std::thread racer([&] {
-        while (!done) PostMessageA(wnd.m_hWnd, WM_USER + 1, 0, 0);
-    });
-    for (int i = 0; i < 200; ++i) EXPECT_TRUE(wnd.Create() && wnd.DestroyWindow());
-    done = true;
-    racer.join();
 }
 
 }  // namespace
