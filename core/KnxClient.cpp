@@ -28,6 +28,5 @@ void CKnxClient::Output(CString text)
         m_pListener->OnOutput(text);
         return;
     }
-    m_strLog += text;
     std::cout << static_cast<const char*>(text);
 }

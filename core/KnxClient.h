@@ -138,7 +138,6 @@ public:
     int m_nDebugLevel = 0;
     int m_nControlPort = 0;
     int m_nDataPort = 0;
-    CString m_strLog;
     WORD m_wGroupAddress = 0;
     int m_nEisType = 0;
     EisData m_value;  // encoded as m_nEisType
