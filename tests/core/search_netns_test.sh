@@ -4,10 +4,7 @@
 # then floods the search port, one that answers once behind the second, none behind the third; and on a
 # host with only loopback. Each interface shows its own gateway's first answer: what is left of the
 # first's is not the second's.
-set -u
-build=$1
 . "$(dirname "$0")/../support/netns.sh"
-netns_init
 
 cl=kv-s$$-cl g=kv-s$$-g out=$NETNS_TMP/out
 dump=("$out")
