@@ -65,11 +65,10 @@ TEST(ReadConfigFileTest, Table)
         {"\xEF\xBB\xBF[CONFIG]\n" + local, ip, "b", -99}, {"\xEF\xBB\xBF", "a", "b", -99},
         {h + "\xEF\xBB\xBF" "DEBUG-LEVEL=3\n", "a", "b", -99}, {h + "A=1\rDEBUG-LEVEL=4\n", "a", "b", -99},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, own, gateway, level] : cases) {
         TempFolder folder;
-        ASSERT_EQ(ReadInFolder(folder, std::get<0>(c).c_str()), 1);
-        EXPECT_EQ(Settings(), std::make_tuple(std::get<1>(c), std::get<2>(c), std::get<3>(c)))
-            << testing::PrintToString(std::get<0>(c));
+        ASSERT_EQ(ReadInFolder(folder, file.c_str()), 1);
+        EXPECT_EQ(Settings(), std::make_tuple(own, gateway, level)) << testing::PrintToString(file);
     }
 }
 
@@ -107,7 +106,6 @@ TEST(ReadConfigFileTest, PlacesInOrder)
     // /etc/kelvane comes last on Linux; a test cannot own it, but must not be misled by one there.
     const bool systemFile = std::filesystem::exists("/etc/kelvane/Kelvane.ini");
     for (const auto& [files, configHome, level] : cases) {
-        const std::string row = testing::PrintToString(files) + " XDG_CONFIG_HOME=" + configHome;
         ScopedEnv xdg("XDG_CONFIG_HOME", configHome);
         for (size_t i = 0; i < places.size(); ++i) {
             std::filesystem::create_directories(places[i]);
@@ -125,7 +123,8 @@ TEST(ReadConfigFileTest, PlacesInOrder)
         g_strMyOwnIpAddress = "a", g_strGatewayIpAddress = "b", g_nDebugLevel = -99;
         std::ostringstream said;  // the programs' tests check what is said, and the status
         ReadConfigFile(said);
-        EXPECT_EQ(Settings(), std::make_tuple("a", "b", level == 0 ? -99 : level)) << row;
+        EXPECT_EQ(Settings(), std::make_tuple("a", "b", level == 0 ? -99 : level))
+            << testing::PrintToString(files) << " XDG_CONFIG_HOME=" << configHome;
     }
     for (const std::string& place : places) std::filesystem::remove_all(place + "/Kelvane.ini");
 }
