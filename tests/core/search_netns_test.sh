@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
 # `kelvane search` on a host with three interfaces, each a veth into a network of its own, a default
 # route via the first and no multicast route: behind the first a responder that answers twice at once and
-# then floods the search port, one that answers once behind the second, none behind the third; and on a
-# host with only loopback. Each interface shows its own gateway's first answer: what is left of the
-# first's is not the second's.
-set -u
-build=$1
+# then floods the search port, one that answers once 300 ms late behind the second, none behind the
+# third; and on a host with only loopback. Each interface shows its own gateway's first answer: what is
+# left of the first's is not the second's.
 . "$(dirname "$0")/../support/netns.sh"
-netns_init
 
 cl=kv-s$$-cl g=kv-s$$-g out=$NETNS_TMP/out
 dump=("$out")
@@ -15,7 +12,7 @@ netns_add "$cl" "${g}1" "${g}2" "${g}3" "kv-s$$-lo"
 for i in 1 2 3; do netns_link "$cl" kvc$i 10.251.$i.2/24 "$g$i" kvg$i 10.251.$i.1/24; done
 ip -n "$cl" route add default via 10.251.1.1
 peer_start "${g}1" r1.log search 10.251.1.1 0x1105 2 80 || exit 1
-peer_start "${g}2" r2.log search 10.251.2.1 0x2201 1 0 || exit 1
+peer_start "${g}2" r2.log search 10.251.2.1 0x2201 1 0 0.3 || exit 1
 write_config 10.251.1.2 10.251.1.1 0
 
 client kelvane search >"$out" 2>&1

@@ -1,8 +1,11 @@
-# The script tests' helpers, over the namespace lab of scripts/lab.sh.
+# The script tests' helpers, over the namespace lab of scripts/lab.sh. A script test, run as
+# `SCRIPT BUILD_FOLDER`, sources this first: the lab is ready (or the test skipped) on return.
+set -u
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lab.sh"
-dump=() fail=0
+build=$1 dump=() fail=0
 PEER="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/knx_peer.py"
 
+gone() { ! kill -0 "$1" 2>/dev/null; }  # PID
 count_at_least() { [ "$(grep -cE -- "$2" "$3" 2>/dev/null)" -ge "$1" ]; }  # MIN PATTERN FILE
 
 # check NAME COMMAND...: "ok: NAME" if the command succeeds; else "FAIL: NAME", the files in $dump shown,
@@ -19,3 +22,5 @@ peer_start() {  # NS LOG ARGS...: knx_peer.py ARGS inside NS, output in $NETNS_T
 # The router drops, until router_clear, the frames of a SERVICE type (e.g. 0x0206, 16 bits at bit 80 of
 # the UDP header) sent from address SOURCE.
 router_drop_service() { router_rule ip saddr "$2" meta l4proto udp @th,80,16 "$1"; }  # SERVICE SOURCE
+
+netns_init
