@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "tests/support/TempFolder.h"
@@ -21,17 +22,22 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
         args[0] = std::string(std::getenv("KELVANE_WINE_PROGRAMS")) + "/" + name + ".exe";
         args.insert(args.begin(), wine);
     }
-    std::vector<char*> argv;
+    // No settings of the user's: XDG_CONFIG_HOME names this folder, which has none.
+    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + folder};
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.push_back(*e);
+    std::vector<char*> argv, envp;
     for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(&e[0]);
+    argv.push_back(nullptr), envp.push_back(nullptr);
     // The output goes to files: nothing to drain while waiting, and a helper the program leaves running
-    // (Wine's) holds no pipe open.
+    // (Wine's) holds no pipe open. Between fork and exec only calls that take no lock: other threads of
+    // this test may hold one (an allocator's) at the fork, and the child would wait for it for ever.
     const pid_t pid = fork();
     if (pid == 0) {
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);  // no settings of the user's (this folder has none)
         const int out = chdir(folder.c_str()) == 0 ? open(".stdout", O_WRONLY | O_CREAT, 0600) : -1;
         if (out >= 0 && dup2(out, 1) == 1 && dup2(open(".stderr", O_WRONLY | O_CREAT, 0600), 2) == 2)
-            execv(argv[0], argv.data());
+            execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     if (pid > 0 && during) during(pid);
