@@ -35,8 +35,8 @@ protected:
 };
 
 // Cases in turn on one connection, all datagrams of a case waiting together. The expected number is taken,
-// reported and acknowledged (twice); the one before (a repeat) acknowledged again, not reported, and the connection
-// checked at once; any other dropped unacknowledged. An acknowledgement is not answered, a datagram that is
+// reported and acknowledged (twice); the one before (a repeat) acknowledged again, not reported, and the
+// connection checked at once; any other dropped unacknowledged. An acknowledgement is not answered, a datagram that is
 // no frame costs nothing but itself, and only our channel speaks for the gateway.
 TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
 {

@@ -10,7 +10,8 @@
 
 struct MessagePump {
     // Each message goes to dispatch, which returns false once the program is over: then none goes any more.
-    explicit MessagePump(std::function<bool(const MSG&)> dispatch = [](const MSG& m) { return DispatchMessageA(&m), true; })
+    explicit MessagePump(
+        std::function<bool(const MSG&)> dispatch = [](const MSG& m) { return DispatchMessageA(&m), true; })
         : m_dispatch(std::move(dispatch))
     {
         SetClockSource([] { return s_nowMs.load(); });
