@@ -129,18 +129,3 @@ TEST_F(EndpointLoopback, FullReceivePipeHoldsUpNothing)
         EXPECT_EQ(200, last);
     }
 }
-
-#ifndef _WIN32  // Windows' own WSAStartup cannot be made to fail
-TEST(EndpointWithoutSockets, HasNoPipesAndRefusesWork)
-{
-    g_wsockFaults.bFailStartup = TRUE;
-    testing::internal::CaptureStderr();
-    CUdpEndpoint endpoint;
-    g_wsockFaults.bFailStartup = FALSE;
-    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("cannot initialize WinSock"));
-    BYTE buffer[8] = {1, 2, 3};
-    EXPECT_EQ(
-        0u, endpoint.Start("127.0.0.1", "127.0.0.1", 3671, 0) + endpoint.WaitRunning() + endpoint.HasData());
-    EXPECT_EQ(0, endpoint.Write(buffer, 3) + endpoint.Read(buffer, 8));
-}
-#endif
