@@ -12,14 +12,6 @@ TEST(AddressTextTest, GroupAndIndividualForms)
         EXPECT_EQ(ParseGroupAddress(GroupAddressText(WORD(value))), value) << GroupAddressText(WORD(value));
 }
 
-// The scale is the single-precision 0.01, so none of these is the nearest double to the decimal value.
-TEST(DecodeKnxFloatTest, ExactValues)
-{
-    const std::pair<WORD, double> cases[] = {{0x87FF, -0.009999999776482582}, {0x8000, -20.479999542236328},
-        {0x0C65, 22.49999949708581}, {0xF800, -671088.625}, {0x7FFF, 670760.9450073242}};
-    for (const auto& c : cases) EXPECT_EQ(DecodeKnxFloat(c.first), c.second) << std::hex << c.first;
-}
-
 // The texts themselves show in the frame reports.
 TEST(ByteDumpTest, NoLengthNoText)
 {

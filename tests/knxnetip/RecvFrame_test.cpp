@@ -74,6 +74,9 @@ TEST(FrameReport, TextsOfEachFrame)
         {Tunnel("29 00 " + ga + "C8 00 " + Repeat("77 ", 200)), line + "(200) : ...\n"},
         {Tunnel("11 00 " + ga + "02 00 80 C8"), "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
         {Tunnel("2E 00 " + ga + "03 00 80 0C 33"), "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
+        // The float's scale is the single-precision 0.01: the largest value is 670760.945..., not 670760.96.
+        {Tunnel("29 00 " + ga + "03 00 80 7F FF"), line + "(3) : 670760.9\n"},
+        {Tunnel("29 00 " + ga + "03 00 80 F8 00"), line + "(3) : -671088.6\n"},
         {Tunnel("2B 00 " + ga + "01 00 81"), "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
         // Additional information comes before the control field.
         {Tunnel("29 FF " + Repeat("01 ", 255) + ga + "01 00 81"), line + "(1) : 1\n"},
