@@ -11,9 +11,3 @@ TEST(AddressTextTest, GroupAndIndividualForms)
     for (unsigned value = 0; value <= 0xFFFF; value += 0x0101)
         EXPECT_EQ(ParseGroupAddress(GroupAddressText(WORD(value))), value) << GroupAddressText(WORD(value));
 }
-
-// The texts themselves show in the frame reports.
-TEST(ByteDumpTest, NoLengthNoText)
-{
-    EXPECT_EQ(BytesToDecText(nullptr, -1) + BytesToHexText(nullptr, -5), "");
-}
