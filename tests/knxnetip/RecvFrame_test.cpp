@@ -6,7 +6,7 @@
 namespace {
 
 // The cEMI from the control field to the group address, and a whole tunnelling request around a cEMI.
-const std::string ga = "BC E0 11 05 0A 03 ";
+const std::string ga = "BC E0 FF FE FF FF ";
 std::string Tunnel(const std::string& cemi)
 {
     const unsigned total = unsigned(10 + ParseHex(cemi).size());
@@ -63,7 +63,7 @@ TEST(CreateFrame, CountBeyondTheBufferIsCut)
 
 TEST(FrameReport, TextsOfEachFrame)
 {
-    const std::string line = "recv GA: L_DATA.ind  1.1.5  1/2/3  ";
+    const std::string line = "recv GA: L_DATA.ind  15.15.254  31/7/255  ";
     const std::pair<std::string, std::string> cases[] = {
         {"06 10 02 06 00 08 00 00", "\nconnection failed:\n\n"},  // the channel decides, not the status
         {"06 10 02 0A 00 08 C8 00", "disconnected\nchannel      200 \n\n"},
@@ -72,12 +72,12 @@ TEST(FrameReport, TextsOfEachFrame)
         {Tunnel("29 00 " + ga + "00 00"), line + "(0) : \n"},
         {Tunnel("29 00 " + ga + "04 00 80 01 02 03"), line + "(4) : \n"},
         {Tunnel("29 00 " + ga + "C8 00 " + Repeat("77 ", 200)), line + "(200) : ...\n"},
-        {Tunnel("11 00 " + ga + "02 00 80 C8"), "recv GA: L_DATA.req  1.1.5  1/2/3  (2) : 00 c8\n"},
-        {Tunnel("2E 00 " + ga + "03 00 80 0C 33"), "recv GA: L_DATA.con  1.1.5  1/2/3  (3) : 21.5\n"},
+        {Tunnel("11 00 " + ga + "02 00 80 C8"), "recv GA: L_DATA.req  15.15.254  31/7/255  (2) : 00 c8\n"},
+        {Tunnel("2E 00 " + ga + "03 00 80 0C 33"), "recv GA: L_DATA.con  15.15.254  31/7/255  (3) : 21.5\n"},
         // The float's scale is the single-precision 0.01: the largest value is 670760.945..., not 670760.96.
         {Tunnel("29 00 " + ga + "03 00 80 7F FF"), line + "(3) : 670760.9\n"},
         {Tunnel("29 00 " + ga + "03 00 80 F8 00"), line + "(3) : -671088.6\n"},
-        {Tunnel("2B 00 " + ga + "01 00 81"), "recv GA: unknown     1.1.5  1/2/3  (1) : 1\n"},
+        {Tunnel("2B 00 " + ga + "01 00 81"), "recv GA: unknown     15.15.254  31/7/255  (1) : 1\n"},
         // Additional information comes before the control field.
         {Tunnel("29 FF " + Repeat("01 ", 255) + ga + "01 00 81"), line + "(1) : 1\n"},
         // Cut short of the total length or the data length: no telegram, so no acknowledgement either.
