@@ -19,16 +19,15 @@ static std::string PortBytes(const Datagram& d)  // the sender's port as a frame
     return HexOf({std::uint8_t(ntohs(d.from.sin_port) >> 8), std::uint8_t(ntohs(d.from.sin_port))});
 }
 
-// Every outcome of a program but a monitor's run with telegrams: standard output as ever, and a failure's one
-// line on standard error with its exit status. The read's answer stands alone among other telegrams at
-// level 2. Commands that stop in the dispatcher or at a refused operand reach no gateway. The frames of a
-// send byte for byte: each request names the endpoint it leaves from (control, data, control), and channel
-// 200 stays unsigned.
+// Every outcome of a program but a monitor's run with telegrams: standard output, a failure's one line on
+// standard error, the exit status. Commands stopped before the gateway send it nothing. A send's frames byte
+// for byte: each names the endpoint it leaves from (control, data, control); channel 200 stays unsigned.
 TEST(CliTest, OneLinePerOutcome)
 {
     ScriptedGateway untouched("127.0.0.37", 3671, ScriptedGateway::Polite(1)),
         frames("127.0.0.27", 3671, ScriptedGateway::Polite(0xC8));
-    // Before the answer: the read's confirmation, a response from another address, a write to 1/2/3.
+    // Before the answer, which stands alone at level 2: the read's confirmation, a response from another
+    // address, a write to 1/2/3.
     ScriptedGateway answering("127.0.0.61", 3671, [](const Bytes& request) -> std::vector<Bytes> {
         if (ServiceType(request) != 0x0420) return ScriptedGateway::Polite(3)(request);
         const std::string head = "06 10 04 20 00 15 04 03 ";
@@ -141,8 +140,7 @@ TEST(CliTest, OneLinePerOutcome)
 }
 
 #ifndef _WIN32
-// SIGTERM ends the read on the path Ctrl-C ends the monitor on (programs_knxd_test.sh): the tunnel is
-// disconnected before it exits.
+// SIGTERM ends the read as Ctrl-C ends the monitor (programs_knxd_test.sh): the tunnel disconnected first.
 TEST(SignalCliTest, ReadDisconnectsBeforeItEnds)
 {
     if (std::getenv("KELVANE_WINE")) GTEST_SKIP() << "signals reach Wine's loader, not the program";

@@ -129,8 +129,7 @@ TEST(ReadConfigFileTest, PlacesInOrder)
 }
 
 #ifndef _WIN32  // Windows' own WSAStartup cannot be made to fail
-// The socket failure's line goes to the stream given (the read's is standard error), the message box's to
-// standard error.
+// The socket failure's line goes to the stream given (the read's is standard error), the box's to stderr.
 TEST(DispatchTest, SocketStartUpFailureIsSaid)
 {
     TempFolder folder;
