@@ -58,8 +58,7 @@ TEST(CliTest, OneLinePerOutcome)
     // Program, Kelvane.ini, arguments; standard output, standard error, exit status.
     using Row = std::tuple<const char*, std::string, std::vector<std::string>, std::string, std::string, int>;
     const Row rows[] = {
-        {send, "", {}, usage, "", 0}, {send, "[CONFIG]\nDEBUG-LEVEL=1\n", {}, usage, "", 0},
-        {send, "", {"search"}, noFile, settings + "Kelvane.ini not found\n", 2},
+        {send, "", {}, usage, "", 0}, {send, "", {"search"}, noFile, settings + "Kelvane.ini not found\n", 2},
         // The lines of each level, the operands in any case and form. The addresses as the socket library
         // understood them: 127.1 in full, abc as no address, to which neither socket binds.
         {send, "[CONFIG]\nMY-OWN-IP-ADDRESS=abc\nGATEWAY-IP-ADDRESS=127.1\nDEBUG-LEVEL=1\n", any, banner + "using my IP "
