@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Checks what scripts/package.sh made in BUILD (default build-pkg): the Debian package's control fields and
-# file list (what `cmake --install` puts under a prefix), and the package unpacked into a scratch root: its
-# kelvane prints the usage text, and man renders every page without warnings. Touches nothing outside a
-# temporary folder.
+# file list, and, unpacked into a scratch root, that its kelvane prints the usage text and man renders every
+# page without warnings. Touches nothing outside a temporary folder.
 set -u
 cd "$(dirname "$0")/.."
 build=${1:-build-pkg} tmp=$(mktemp -d /tmp/kelvane-package.XXXXXX) failed=0

@@ -1,32 +1,18 @@
 #!/usr/bin/env bash
 # The programs in a network namespace against knxd, a real KNXnet/IP gateway, in another. kelvane send:
-# writes of each size of value reach the bus with the value's bytes (more writes in a row than knxd has
-# tunnel slots, so every connection is really closed again). kelvane-read: once the read shows on the
-# bus, other telegrams come (writes to it and another address, a response to another), then the answer,
+# a write reaches the bus with the value's bytes. kelvane-read: the answer to the read it put on the bus,
 # printed alone. kelvane-monitor: knxd restarted (and so not knowing the channel): a new connection, the
-# writes of other knxd clients shown once each; SIGINT: the disconnect report. The search lists knxd.
+# writes of other knxd clients shown once each; SIGINT: the disconnect report.
 . "$(dirname "$0")/../support/netns.sh"
 
 gateway_pair p$$ 10.251.1 2 || exit 1
 t=$NETNS_TMP
 dump=("$t/out" "$t/err" "$BUS")
 
-# A write to 1/2/TYPE of each length of value, in the APCI byte to 14 bytes.
-want=()
-while IFS='|' read -r type value bytes; do
-  client kelvane send "1/2/$type" "EIS$type" "$value" </dev/null
-  want+=("1/2/$type: $bytes")
-done >"$t/out" 2>&1 <<'ROWS'
-1|1|01
-6|191|BF
-5|21.5|0C 33
-3|21:05:09|15 05 09
-9|-21.5|C1 AC 00 00
-15|Hello, knxd!|48 65 6C 6C 6F 2C 20 6B 6E 78 64 21 00 00
-ROWS
-wait_until 10 count_at_least 6 '^Write from' "$BUS"
-check "a write of each length in a row reached the bus" \
-  test "$(sed -n 's/^Write from [0-9.]* to \(.*[^ ]\) *$/\1/p' "$BUS")" = "$(printf '%s\n' "${want[@]}")"
+# The longest value, whole.
+client kelvane send 1/2/15 EIS15 "Hello, knxd!" >"$t/out" 2>&1 </dev/null
+check "a write reached the bus" wait_until 10 \
+  grep -q '^Write from [0-9.]* to 1/2/15: 48 65 6C 6C 6F 2C 20 6B 6E 78 64 21 00 00 *$' "$BUS"
 
 # GA, the answer's APDU after the TPCI byte, and the value shown.
 reads=0
@@ -35,9 +21,6 @@ for c in "1/2/3 41|(1) : 1" "1/2/4 40 c8|(2) : 00 c8" "1/2/5 40 0c 33|(3) : 21.5
   client kelvane-read "$1" 10 >"$t/out" 2>"$t/err" &
   reader=$!
   check "read of $1 on the bus" wait_until 5 count_at_least $((++reads)) "^Read from [0-9.]+ to " "$BUS"
-  knxtool groupswrite "local:$KNXD_SOCK" 1/2/9 1 >/dev/null
-  knxtool groupwrite "local:$KNXD_SOCK" "$1" 55 >/dev/null
-  knxtool groupsresponse "local:$KNXD_SOCK" 1/2/8 1 >/dev/null
   python3 "$PEER" respond "$KNXD_SOCK" "$@"
   wait "$reader"
   check "answer from $1 shown alone" \
@@ -59,7 +42,4 @@ check "50 writes after the restart shown once each" test "$(grep -c '^recv GA: L
 kill -INT "$monitor"
 check "ended within 5 s of SIGINT" wait_until 5 gone "$monitor" && check "exit code 0" wait "$monitor"
 check "ends with the disconnect report" eval 'tail -3 "$t/out" | head -1 | grep -qx disconnected'
-
-client kelvane search >"$t/out" 2>&1
-check "search reports knxd" grep -qx 'IP address    10 251 1 1  ' "$t/out"
 exit $fail
