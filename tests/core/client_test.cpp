@@ -14,17 +14,16 @@
 using SendOutcome = std::tuple<int, int, WriteResult, WriteResult>;  // connect, channel, write, write after
 static SendOutcome RunSend(const char* gateway, DWORD answerWaitMs = 50)
 {
+    CKnxClient client;
+    client.m_dwAnswerWaitMs = answerWaitMs;
+    client.Open("127.0.0.1", gateway);
+    const int connect = client.Connect(), channel = client.m_nChannelId;
     testing::internal::CaptureStdout();
-    auto client = std::make_unique<CKnxClient>();
-    client->m_dwAnswerWaitMs = answerWaitMs;
-    client->Open("127.0.0.1", gateway);
-    const int connect = client->Connect(), channel = client->m_nChannelId;
-    client->SendGroupValue(0x0A03, 1, EisData{});  // no value: sends nothing, and the next write is number 0
-    const WriteResult write = client->SendGroupValue(0x0A03, 1, EisData{1, {1}});
-    client->Disconnect();
-    const SendOutcome outcome{connect, channel, write, client->SendGroupValue(0x0A03, 1, EisData{1, {1}})};
-    client.reset(), testing::internal::GetCapturedStdout();
-    return outcome;
+    client.SendGroupValue(0x0A03, 1, EisData{});  // no value: sends nothing, and the next write is number 0
+    testing::internal::GetCapturedStdout();
+    const WriteResult write = client.SendGroupValue(0x0A03, 1, EisData{1, {1}});
+    client.Disconnect();
+    return {connect, channel, write, client.SendGroupValue(0x0A03, 1, EisData{1, {1}})};
 }
 
 // The services a gateway received, in order, each with the channel (control frames) or sequence number.
