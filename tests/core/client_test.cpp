@@ -40,15 +40,10 @@ static std::string Services(ScriptedGateway& gateway)
 // connect brings too, and the disconnect goes twice at once, never later. After it a write sends nothing.
 TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
 {
-    struct Row {
-        const char* name;
-        std::function<std::vector<Bytes>(int n, const Bytes& request)> script;  // n: of the request's kind
-        int connect, channel;
-        WriteResult write;
-        std::string services;
-    };
+    using Script = std::function<std::vector<Bytes>(int n, const Bytes& request)>;  // n: of the request's kind
     const auto polite = ScriptedGateway::Polite(0x2A);
-    const Row rows[] = {
+    // Name, script; what the connect, the channel and the write came to, and the services the gateway got.
+    const std::tuple<const char*, Script, int, int, WriteResult, std::string> rows[] = {
         {"silent", [](int, const Bytes&) { return std::vector<Bytes>(); }, -1, -1, WriteResult::NoTunnel,
          "02 05 02 05 02 05 02 05 02 05 "},
         {"losing the first connect answer and two acknowledgements, answering no disconnect",
@@ -65,19 +60,19 @@ TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
          0, 0x30, WriteResult::Acknowledged, "02 05 02 05 04 20/00 02 09/30 02 09/30 02 09/31 "},
     };
     int address = 24;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, script, connect, channel, write, services] : rows) {
+        SCOPED_TRACE(name);
         std::map<int, int> counts;
         const std::string gatewayAddress = "127.0.0." + std::to_string(address++);
-        ScriptedGateway gateway(gatewayAddress, 3671, [&](const Bytes& request) {
-            return row.script(counts[ServiceType(request)]++, request);
+        ScriptedGateway gateway(gatewayAddress, 3671, [&counts, script = script](const Bytes& request) {
+            return script(counts[ServiceType(request)]++, request);
         });
-        const bool late = row.name[0] == 'g';
+        const bool late = name[0] == 'g';
         if (late) gateway.SetDelay(150, 0x0205);
         EXPECT_EQ(RunSend(gatewayAddress.c_str(), late ? 100 : 50),
-                  SendOutcome(row.connect, row.channel, row.write, WriteResult::NoTunnel));
-        gateway.WaitFor(std::count(row.services.begin(), row.services.end(), ' ') + 1, 200);  // and no more
-        EXPECT_EQ(Services(gateway), row.services);
+                  SendOutcome(connect, channel, write, WriteResult::NoTunnel));
+        gateway.WaitFor(std::count(services.begin(), services.end(), ' ') + 1, 200);  // and no more
+        EXPECT_EQ(Services(gateway), services);
     }
 }
 
