@@ -19,8 +19,4 @@ peer_start() {  # NS LOG ARGS...: knx_peer.py ARGS inside NS, output in $NETNS_T
   wait_until 10 grep -q ready "$NETNS_TMP/$2" || { echo "FAIL: $3 did not start"; cat "$NETNS_TMP/$2"; return 1; }
 }
 
-# The router drops, until router_clear, the frames of a SERVICE type (e.g. 0x0206, 16 bits at bit 80 of
-# the UDP header) sent from address SOURCE.
-router_drop_service() { router_rule ip saddr "$2" meta l4proto udp @th,80,16 "$1"; }  # SERVICE SOURCE
-
 netns_init
