@@ -13,8 +13,8 @@ target_compile_options(gtest PRIVATE -w)
 target_compile_options(gtest_main PRIVATE -w)
 
 # Left out, each for a reason of its own:
-# - platform/posix_test: it tests the POSIX stand-ins (the errno table, the
-#   waits); Windows has the real calls.
+# - platform/posix_test: it tests the POSIX stand-ins' errno table; Windows
+#   has the real codes.
 # - app/monitor_test: it takes the monitor's output with open_memstream, which
 #   Windows lacks, and its gateways at 127.0.0.x would answer from 127.0.0.1
 #   under Wine (see scripts/windows.sh); the monitor program runs there instead.

@@ -38,16 +38,9 @@ struct Received : CFrameOutput {
     std::string text;
 };
 
-TEST(ClassifyFrame, AcceptsExactlyTheKnownServices)
+// A wrong header, or bytes past the received count (even when the buffer holds them).
+TEST(ClassifyFrame, WrongHeaderOrShortCountIsNoFrame)
 {
-    for (int code = 0; code <= 0xFFFF; ++code) {
-        Received in("06 10 00 00");
-        in.bytes[2] = static_cast<BYTE>(code >> 8), in.bytes[3] = static_cast<BYTE>(code);
-        const bool known = (code >= 0x0201 && code <= 0x020A) || code == 0x0310 || code == 0x0311 ||
-                           code == 0x0420 || code == 0x0421 || code == 0x0530;
-        ASSERT_EQ(in.Type(), known ? code : 0) << std::hex << code;
-    }
-    // A wrong header, or bytes past the received count (even when the buffer holds them).
     for (const char* hex : {"06 11 02 06", "07 10 02 06"}) EXPECT_EQ(Received(hex).Type(), 0) << hex;
     for (int cut : {1, 4, 9}) EXPECT_EQ(Received("06 10 02 06", cut).Type(), 0) << cut;
 }

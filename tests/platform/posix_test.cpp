@@ -1,8 +1,7 @@
-// The POSIX stand-ins: the errno-to-Windows-Sockets table and a thread's wait.
+// The POSIX stand-ins: the errno-to-Windows-Sockets table.
 #include <errno.h>
 #include <gtest/gtest.h>
 
-#include "platform/winbase.h"
 #include "platform/wsock.h"
 
 TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes)
@@ -13,14 +12,4 @@ TEST(WsockErrors, SystemErrorsMapToWindowsSocketsCodes)
         errno = c[0];
         EXPECT_EQ(c[1], WSAGetLastError()) << "errno " << c[0];
     }
-}
-
-// A thread's handle is set once the thread has ended, not before (the endpoint's stop waits on it).
-TEST(Winbase, ThreadHandleIsSetAtItsEnd)
-{
-    HANDLE thread = CreateThread(
-        nullptr, 0, [](LPVOID) -> DWORD { return Sleep(200), 0; }, nullptr, 0, nullptr);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 0));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 3000));
-    CloseHandle(thread);
 }
