@@ -13,8 +13,6 @@ target_compile_options(gtest PRIVATE -w)
 target_compile_options(gtest_main PRIVATE -w)
 
 # Left out, each for a reason of its own:
-# - platform/posix_test: it tests the POSIX stand-ins' errno table; Windows
-#   has the real codes.
 # - app/monitor_test: it takes the monitor's output with open_memstream, which
 #   Windows lacks, and its gateways at 127.0.0.x would answer from 127.0.0.1
 #   under Wine (see scripts/windows.sh); the monitor program runs there instead.
@@ -23,7 +21,7 @@ target_compile_options(gtest_main PRIVATE -w)
 #   Windows programs under Wine.
 file(GLOB_RECURSE KELVANE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 list(FILTER KELVANE_TEST_SOURCES EXCLUDE REGEX
-  "/tests/(platform/posix|app/monitor)_test\\.cpp$|cli_test\\.cpp$")
+  "/tests/app/monitor_test\\.cpp$|cli_test\\.cpp$")
 # The support code, with Windows Sockets started for the tests' own sockets.
 file(GLOB KELVANE_TEST_SUPPORT CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/support/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/win/*.cpp)
