@@ -45,15 +45,6 @@ TEST(ClassifyFrame, WrongHeaderOrShortCountIsNoFrame)
     for (int cut : {1, 4, 9}) EXPECT_EQ(Received("06 10 02 06", cut).Type(), 0) << cut;
 }
 
-// What the frame holds of the bytes, its length and the zeros past them show in the reports.
-TEST(CreateFrame, CountBeyondTheBufferIsCut)
-{
-    for (int cut : {-1020, -4996}) {  // a full buffer fills 1018 body bytes
-        std::unique_ptr<CRecvFrame> frame(Received("06 10 02 06", cut).Frame(0x0206));
-        EXPECT_EQ(frame->m_body[1017] << 8 | frame->m_body[1018], 0xAA00) << cut;
-    }
-}
-
 TEST(FrameReport, TextsOfEachFrame)
 {
     const std::string line = "recv GA: L_DATA.ind  15.15.254  31/7/255  ";
