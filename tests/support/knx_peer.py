@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""KNXnet/IP peers for the script tests.
+"""A KNXnet/IP search responder for the script tests.
   search ADDRESS INDIVIDUAL ANSWERS FLOOD [DELAY]: answers each search request on ADDRESS, DELAY seconds
     later, with ANSWERS search responses (individual addresses from INDIVIDUAL up), then FLOOD datagrams
-    of 1000 bytes, no frame. Prints "ready" once it listens.
-  respond SOCKET GA HEX...: puts an APDU (the bytes after the TPCI byte) on the bus through knxd's local
-    socket; the installed knxtool's groupresponse fails with "Open failed" before it speaks to knxd."""
+    of 1000 bytes, no frame. Prints "ready" once it listens."""
 import socket
 import struct
 import sys
@@ -34,16 +32,4 @@ def search(address, individual, answers, flood, delay="0"):
             sock.sendto(b"\xff" * 1000, reply_to)
 
 
-def respond(path, ga, *apdu):
-    main_group, middle, sub = (int(part) for part in ga.split("/"))
-    packet = struct.pack(">HHB", 0x27, main_group << 11 | middle << 8 | sub, 0) + bytes.fromhex("".join(apdu))
-    with socket.socket(socket.AF_UNIX) as s:
-        s.settimeout(5)
-        s.connect(path)
-        s.sendall(bytes([0, 5, 0, 0x26, 0, 0, 0]))  # open a group connection
-        if s.makefile("rb").read(4) != bytes([0, 2, 0, 0x26]):
-            sys.exit("knxd refused the group connection")
-        s.sendall(struct.pack(">H", len(packet)) + packet)
-
-
-{"search": search, "respond": respond}[sys.argv[1]](*sys.argv[2:])
+{"search": search}[sys.argv[1]](*sys.argv[2:])
