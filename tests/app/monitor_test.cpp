@@ -51,13 +51,6 @@ protected:
     }};
 };
 
-TEST(MonitorSeconds, WholeNumbersFromOneToAYear)
-{
-    const std::pair<const char*, int> cases[] = {{"1", 1}, {"31536000", 31536000}, {"0", -1},
-        {"31536001", -1}, {"99999999999999999999", -1}, {"+5", -1}, {" 5", -1}, {"5s", -1}, {"", -1}};
-    for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseMonitorSeconds(text), seconds) << text;
-}
-
 // One line per outcome; the waits double from 1 s to at most 30 s, none cut short, and restart at 1 s; a lost
 // tunnel is connected again at once. The run ends neither early nor never, with the tunnel disconnected.
 TEST_F(MonitorTest, ReconnectsWithBackOffAndEndsAtItsSeconds)

@@ -4,13 +4,6 @@
 #include "knx/EisTypes.h"
 #include "tests/support/Hex.h"
 
-TEST(ParseEisTypeTest, Table)
-{
-    std::pair<const char*, int> cases[] = {
-        {"EIS1", 1}, {"eis9", 9}, {"EIS15", 15}, {"EIS16", 0}, {"EIS0", 0}, {"EIS1 ", 0}, {" EIS1", 0}};
-    for (const auto& c : cases) EXPECT_EQ(ParseEisType(c.first), c.second) << '"' << c.first << '"';
-}
-
 static std::string HexOf(const EisData& data) { return HexOf(Bytes(data.bytes, data.bytes + data.length)); }
 
 // Text as typed, the bytes from the APCI byte on (none: refused), and the text read back when it is

@@ -1,10 +1,12 @@
-// The send command's operand checks: a text names exactly what the parser takes, or is refused.
+// The programs' operand checks: a text names exactly what the parser takes, or is refused.
 #include <gtest/gtest.h>
 
+#include "app/Monitor.h"
 #include "app/SendOperands.h"
+#include "knx/EisTypes.h"
 #include "knx/Notation.h"
 
-TEST(SendOperands, TextsTakenOrRefused)
+TEST(Operands, TextsTakenOrRefused)
 {
     const std::pair<const char*, int> taken[] = {{"1/2/3", 0x0A03}, {"1 2 3", 0x0A03}, {"1.2.3", 0x0A03},
         {"31/7/255", 0xFFFF}, {"0/0/0", 0}, {"01/02/003", 0x0A03}, {"1/2/3  ", 0x0A03}, {"#0A03", 0x0A03},
@@ -19,4 +21,10 @@ TEST(SendOperands, TextsTakenOrRefused)
         {"0.0.0.0", false}, {"0", false}, {"255.255.255.255", false}, {"999.1.1.1", false}, {"localhost", false},
         {"::1", false}, {"10.79.1.1x", false}};
     for (const auto& [text, valid] : gateways) EXPECT_EQ(IsGatewayAddressText(text), valid) << text;
+    const std::pair<const char*, int> types[] = {
+        {"EIS1", 1}, {"eis9", 9}, {"EIS15", 15}, {"EIS16", 0}, {"EIS0", 0}, {"EIS1 ", 0}, {" EIS1", 0}};
+    for (const auto& [text, type] : types) EXPECT_EQ(ParseEisType(text), type) << '"' << text << '"';
+    const std::pair<const char*, int> seconds[] = {{"1", 1}, {"31536000", 31536000}, {"0", -1},
+        {"31536001", -1}, {"99999999999999999999", -1}, {"+5", -1}, {" 5", -1}, {"5s", -1}, {"", -1}};
+    for (const auto& [text, value] : seconds) EXPECT_EQ(ParseMonitorSeconds(text), value) << text;
 }
