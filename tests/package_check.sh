@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Checks what scripts/package.sh made in BUILD (default build-pkg): the Debian package's control fields and
-# file list, and, unpacked into a scratch root, that its kelvane prints the usage text and man renders every
-# page without warnings. Touches nothing outside a temporary folder.
+# Checks what scripts/package.sh made in BUILD (default build-pkg): control fields, file list, and unpacked
+# in a scratch root, the usage text and every man page rendered without warnings. Writes only to /tmp.
 set -u
 cd "$(dirname "$0")/.."
 build=${1:-build-pkg} tmp=$(mktemp -d /tmp/kelvane-package.XXXXXX) failed=0

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The programs in a network namespace against knxd, a real KNXnet/IP gateway, in another. kelvane send:
-# a write reaches the bus with the value's bytes. kelvane-read: the answer to the read it put on the bus,
-# printed alone. kelvane-monitor: knxd restarted (and so not knowing the channel): a new connection, the
-# writes of other knxd clients shown once each; SIGINT: the disconnect report.
+# The programs in a namespace against knxd, a real gateway, in another. send: a write reaches the bus with
+# its value's bytes. read: the answer to the read it put on the bus. monitor: after knxd's restart (channel
+# unknown to it) a new connection, other clients' writes shown once each; SIGINT: the disconnect report.
 . "$(dirname "$0")/../support/netns.sh"
 
 gateway_pair p$$ 10.251.1 2 || exit 1

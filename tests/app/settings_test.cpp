@@ -71,9 +71,8 @@ TEST(ReadConfigFileTest, Table)
     }
 }
 
-// Where the file is looked for: the places in order, each file setting a level of its own; the first
-// place that holds one wins. A place that holds no regular file (a folder, or a FIFO that would hold the
-// reading for ever) is passed over, and changes nothing.
+// Where the file is looked for: the places in order, each file with its own level; the first place that
+// holds one wins. A place with no regular file (a folder, or a FIFO that would block) is passed over.
 TEST(ReadConfigFileTest, PlacesInOrder)
 {
     TempFolder root;

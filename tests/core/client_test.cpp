@@ -40,7 +40,7 @@ static std::string Services(ScriptedGateway& gateway)
 // connect brings too, and the disconnect goes twice at once, never later. After it a write sends nothing.
 TEST(ClientSendTest, ExchangesAreRepeatedUntilAnswered)
 {
-    using Script = std::function<std::vector<Bytes>(int n, const Bytes& request)>;  // n: of the request's kind
+    using Script = std::function<std::vector<Bytes>(int n, const Bytes& request)>;  // n: its kind's count
     const auto polite = ScriptedGateway::Polite(0x2A);
     // Name, script; what the connect, the channel and the write came to, and the services the gateway got.
     const std::tuple<const char*, Script, int, int, WriteResult, std::string> rows[] = {

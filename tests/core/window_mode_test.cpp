@@ -60,7 +60,7 @@ TEST_F(WindowModeTest, TunnelFramesAreReportedAndRequestsAcknowledged)
         gateway.SendTo(frame, Loopback(m_client->m_nDataPort)), bytes += DWORD(frame.size());
     // Nothing is dispatched while waiting, so all of them wait together.
     WaitUntil([&] { return m_client->m_dataEndpoint.HasData() >= bytes; }, 2000);
-    for (Byte sequence : {0, 1, 1, 2, 2, 3}) expected.insert(expected.end(), 2, HexOf(TunnellingAck(5, sequence)));
+    for (Byte seq : {0, 1, 1, 2, 2, 3}) expected.insert(expected.end(), 2, HexOf(TunnellingAck(5, seq)));
     PumpUntil([&] { return answers().size() >= expected.size(); });
     PumpUntil({}, 50);
     EXPECT_EQ(answers(), expected);
@@ -101,11 +101,10 @@ TEST_F(WindowModeTest, TunnelLossIsNoticed)
     }
 }
 
-// Connects whose answers the test gives itself: a grant for a repeated request, and one after the connect
-// was given up.
+// Grants the test sends itself: one for a repeated connect, and one after the connect was given up.
 TEST_F(WindowModeTest, EveryGrantIsClosed)
 {
-    ScriptedGateway gateway("127.0.0.36", 3671, ScriptedGateway::Silent());
+    ScriptedGateway gateway("127.0.0.36", 3671, nullptr);
     const auto grant = [&](Byte channel, Byte status) {
         gateway.SendTo(ConnectResponse(channel, status), Loopback(m_client->m_nControlPort));
         PumpUntil({}, 100);

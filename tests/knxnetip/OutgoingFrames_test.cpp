@@ -19,9 +19,8 @@ TEST(OutgoingFrames, FixedFramesByteForByte)
               "06 10 04 20 00 15 04 05 07 00 11 00 8C E0 00 00 0A 03 01 00 00");
 }
 
-// The total length, the sequence byte and the cEMI from its data length on. Bits above the six beside the
-// APCI never reach it, so the write stays a write; only the sequence's low byte is sent; the longest value
-// fills the buffer; a length that is no value builds nothing.
+// The total length, the sequence byte and the cEMI from its data length on: bits above the six beside the
+// APCI dropped (a write stays a write), the sequence's low byte, the longest value; no value, no frame.
 TEST(OutgoingFrames, TunnellingRequestByValue)
 {
     const std::tuple<EisData, int, const char*> cases[] = {{{1, {0}}, 0x107, "15 07 01 00 80"},

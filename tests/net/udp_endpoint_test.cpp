@@ -31,7 +31,7 @@ protected:
         Bytes read(8192);
         return read.resize(static_cast<size_t>(m_endpoint->Read(read.data(), max))), read;
     }
-    ScriptedGateway m_peer{"127.0.0.1", 0, ScriptedGateway::Silent()};
+    ScriptedGateway m_peer{"127.0.0.1", 0, nullptr};
     std::optional<CUdpEndpoint> m_endpoint{std::in_place};
 };
 
@@ -59,7 +59,7 @@ TEST_F(EndpointLoopback, DatagramsTravelBothWaysWhole)
 // Sending to one address, it takes datagrams from there alone (any port); sending to a group, from anyone.
 TEST_F(EndpointLoopback, DatagramsFromOtherHostsPassOnlyToAGroupsEndpoint)
 {
-    ScriptedGateway stranger("127.0.0.2", 0, ScriptedGateway::Silent());
+    ScriptedGateway stranger("127.0.0.2", 0, nullptr);
     for (const char* destination : {"127.0.0.1", "224.0.23.12"}) {
         Start(destination);
         Send(Bytes(7, 0), &stranger);
@@ -82,9 +82,8 @@ TEST_F(EndpointLoopback, FailedSendPrintsThreeLinesAndTheWorkerGoesOn)
               testing::internal::GetCapturedStdout());
 }
 
-// Writes with no worker to drain them each return at once: the pipe takes whole records while they fit and
-// drops the rest. A started worker sends each record taken, whole; a peer that keeps sending then holds up
-// neither a write nor the stop.
+// With no worker, each write returns at once: the pipe takes whole records while they fit, drops the rest.
+// A started worker sends each whole; a peer that keeps sending holds up neither a write nor the stop.
 TEST_F(EndpointLoopback, NeitherAFullPipeNorABusyPeerHoldsUpWork)
 {
     int taken = 0;
@@ -96,7 +95,7 @@ TEST_F(EndpointLoopback, NeitherAFullPipeNorABusyPeerHoldsUpWork)
     ASSERT_TRUE(m_peer.WaitFor(size_t(taken), 3000) && !m_peer.WaitFor(size_t(taken) + 1, 200));
     for (int i = 0; i < taken; ++i) EXPECT_EQ(m_peer.Received()[size_t(i)].bytes, Bytes(1000, BYTE(i))) << i;
     std::atomic<bool> flooding{true};
-    ScriptedGateway flooder("127.0.0.1", 0, ScriptedGateway::Silent());
+    ScriptedGateway flooder("127.0.0.1", 0, nullptr);
     std::thread flood([&] {
         for (; flooding; Sleep(2)) Send(Bytes(4, 0), &flooder);
     });

@@ -1,5 +1,4 @@
-// For tests that drive a tunnel session through the message queue: window timers on a clock that
-// moves only when the test moves it, and a pump that dispatches what is queued.
+// A tunnel session's message queue for tests: timers on a clock only the test moves, and a pump for it.
 #pragma once
 
 #include <functional>

@@ -30,9 +30,8 @@ RunResult RunProgram(const std::string& ini, std::vector<std::string> args, cons
     for (std::string& arg : args) argv.push_back(&arg[0]);
     for (std::string& e : env) envp.push_back(&e[0]);
     argv.push_back(nullptr), envp.push_back(nullptr);
-    // The output goes to files: nothing to drain while waiting, and a helper the program leaves running
-    // (Wine's) holds no pipe open. Between fork and exec only calls that take no lock: other threads of
-    // this test may hold one (an allocator's) at the fork, and the child would wait for it for ever.
+    // Output to files: nothing to drain meanwhile, and no pipe held open by a helper Wine leaves running.
+    // Between fork and exec no call that takes a lock, which another thread may have held at the fork.
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = chdir(folder.c_str()) == 0 ? open(".stdout", O_WRONLY | O_CREAT, 0600) : -1;

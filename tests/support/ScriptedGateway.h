@@ -23,7 +23,7 @@ public:
     // What to send back to the request's sender.
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
 
-    ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any free one
+    ScriptedGateway(const std::string& address, int port, Script script);  // port 0: any; no script: silent
     ~ScriptedGateway();
 
     int Port() const { return m_port; }
@@ -35,9 +35,7 @@ public:
 
     // Answers CONNECT, TUNNELLING and DISCONNECT requests as a well-behaved gateway does.
     static Script Polite(std::uint8_t channel);
-    static Script Silent() { return nullptr; }
-    // From now on each answer to a request of service (0: any) leaves ms after the request came, while the
-    // gateway goes on receiving.
+    // From now on answers to requests of service (0: any) leave ms after the request; receiving goes on.
     void SetDelay(int ms, std::uint16_t service = 0) { m_delayedService = service, m_delayMs = ms; }
 
 private:
