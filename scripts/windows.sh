@@ -30,8 +30,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== making the Wine prefix (once, about half a minute)"
   timeout 300 "$wine" wineboot --init >/dev/null 2>&1
 fi
-# One server for the whole run, so that each program starts in a moment.
-/usr/lib/wine/wineserver -p 60 2>/dev/null || true  # fails when one runs already
+# One server for the whole run, ended by the trap above. The server wineboot left must end first: while
+# it runs, -p fails, and that one quits 3 s after its last client, racing the next program's start (which
+# then dies with "Bad file descriptor" or a page fault inside Wine).
+timeout 60 /usr/lib/wine/wineserver -w 2>/dev/null || true
+/usr/lib/wine/wineserver -p 300 2>/dev/null || true  # and then at most 5 minutes idle
 
 # Wine binds a datagram socket for any address but 127.0.0.1 to 0.0.0.0 (and
 # says it bound the address given). So a bind to an address the host lacks
